@@ -1,0 +1,21 @@
+#pragma once
+
+#include "export/spreadsheettarget.h"
+
+// Writes a real .xlsx workbook with libxlsxwriter, saved to the documents folder and opened with
+// the desktop's spreadsheet application when made visible. Every cell is a string, never a formula.
+class XlsxTarget : public SpreadsheetTarget {
+public:
+    bool isAvailable() override;
+    std::unique_ptr<SpreadsheetApplication> createApplication() override;
+    int maxColumn() const override { return 16384; }
+};
+
+// Where a new workbook goes: the documents folder (the temporary folder when there is none),
+// "Quorvane export YYYY-MM-DD HH-MM-SS.xlsx", never an existing file's name.
+QString NewWorkbookPath();
+
+// Cell text the format can carry: forbidden XML characters become U+FFFD, a literal _xHHHH_
+// is escaped, and the text is cut at 32,767 UTF-16 units (never inside a surrogate pair).
+// truncated is set when the cut was made.
+QString CellTextForXlsx(const QString &text, bool *truncated = nullptr);

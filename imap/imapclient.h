@@ -1,0 +1,47 @@
+#pragma once
+
+#include "imap/email.h"
+#include "imap/mailboxlist.h"
+
+#include <QList>
+#include <QObject>
+#include <QSslCertificate>
+#include <QString>
+#include <memory>
+
+// An IMAP4rev1 client (RFC 3501) over implicit TLS, with the ID command (RFC 2971).
+// Single-threaded: every call waits in a local event loop, so the window stays alive and other
+// handlers (even calls on this instance) may run meanwhile; abortCheck is raised at least every
+// 100 ms while a call waits. Status results: 1 = success, 0 = failure (see lastErrorText()).
+class ImapClient : public QObject {
+    Q_OBJECT
+public:
+    explicit ImapClient(QObject *parent = nullptr);
+    ~ImapClient() override;
+
+    void setSsl(bool on);
+    void setPort(int port);
+    // CAs trusted in addition to the system's; verification itself is never turned off.
+    void setExtraCaCertificates(const QList<QSslCertificate> &certificates);
+    // Longest wait for the server: for connecting, and for each whole answer.
+    void setTimeoutMs(int ms);
+
+    int connect(const QString &host);  // closes an existing connection first
+    QString sendRawCommand(const QString &command); // raw response text; empty = failure
+    int login(const QString &user, const QString &password);
+    std::unique_ptr<MailboxList> listMailboxes(const QString &reference, const QString &pattern); // nullptr = failure
+    int selectMailbox(const QString &name);
+    int messageCount() const; // EXISTS of the selected mailbox
+    std::unique_ptr<Email> fetchSingle(int number, bool byUid); // nullptr on failure or abort; never sets \Seen
+    QString lastErrorText() const; // never contains the password
+    int disconnect();
+    bool isConnected() const;
+
+Q_SIGNALS:
+    void abortCheck(bool &abort);   // set abort true to make the running call give up
+    void percentDone(int percent);  // 0..100 during a fetch
+
+private:
+    class Private;
+    std::unique_ptr<Private> d;
+};

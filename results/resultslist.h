@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QLabel;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// A check-box list in report view with its two counter labels. The main window and the larger
+// view each own one; the selection commands work on either. Rows are 1-based; column 0 is the
+// row's main text, columns 1..5 its sub-items.
+class ResultsList : public QObject {
+    Q_OBJECT
+public:
+    ResultsList(QTreeWidget *view, QLabel *totalLabel, QLabel *selectedLabel, QObject *parent = nullptr);
+
+    static QStringList columnHeaders(); // "From", "From Name", "From Address", "Subject", "Received Date", "RecDate"
+    // Adds the six columns with the given widths in twips (the sixth normally 0: hidden).
+    void createColumns(const QList<int> &widthsTwips);
+    void setColumnWidthsTwips(const QList<int> &widthsTwips);
+
+    int rowCount() const;
+    int appendRow(const QString &mainText); // a new unchecked row; returns its 1-based index
+    QString text(int row, int column) const;
+    void setText(int row, int column, const QString &text);
+    bool isChecked(int row) const;
+    void setChecked(int row, bool checked); // does not raise ItemCheck
+    void clear();
+
+    // Reset: both labels show 0; otherwise the row count and CountChecked().
+    void UpdateCounters(bool Reset);
+    // Checked rows, visiting each row once with one yield per row.
+    qint32 CountChecked();
+
+    QTreeWidget *view() const { return m_view; }
+
+Q_SIGNALS:
+    // The user changed a row's check box.
+    void ItemCheck(int row);
+
+private:
+    QTreeWidgetItem *item(int row) const; // throws AppError "Subscript out of range"
+    QTreeWidget *m_view;
+    QLabel *m_total;
+    QLabel *m_selected;
+    bool m_settingCheck = false;
+};
+
+// Twips to pixels by the screen's logical DPI.
+int TwipsToPixels(int twips);

@@ -1,0 +1,6 @@
+#include "support/apperror.h"
+
+AppError::AppError(QString description)
+    : m_description(std::move(description)), m_utf8(m_description.toUtf8())
+{
+}

@@ -1,0 +1,8 @@
+#include "support/doevents.h"
+
+#include <QCoreApplication>
+
+void DoEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}

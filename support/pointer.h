@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// A window's mouse pointer as the commands see it: the busy hourglass is the sign that a long
+// command runs (Clear List reads it). The hand is the custom pointer from HAND-M.CUR.
+enum class PointerShape { Default, Busy, Hand };
+
+void SetPointer(QWidget *window, PointerShape shape);
+PointerShape Pointer(const QWidget *window);
+bool IsBusy(const QWidget *window);
+
+// Loads a .cur file as the window's hand pointer (hotspot from the file); false when unreadable.
+// Without one the hand shows as the default arrow.
+bool LoadHandPointer(QWidget *window, const QString &curFile);

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// A real Dovecot for the tests of one process: imaps on a free loopback port, a CA and a
+// server certificate made with openssl, passwd-file users, maildir. Started on first use and
+// stopped when the process exits. Parallel test processes do not collide.
+class DovecotFixture {
+public:
+    struct Folder {
+        QString name;               // full mailbox name, e.g. "Archive/2021" or "Entwürfe"
+        QList<QByteArray> messages; // raw RFC 5322 messages, appended in this order
+    };
+    struct Account {
+        QString user;
+        QString password;
+    };
+
+    static DovecotFixture &instance(); // starts the server; a failed start fails the test run loudly
+
+    QString host() const;   // "localhost": the name in the server certificate
+    int port() const;       // imaps
+    QString caFile() const; // PEM of the CA that signed the server certificate
+
+    // The account seeded from tests/data/mailboxes (see the README there).
+    Account seededAccount() const;
+    QStringList seededFolders() const; // in the order the server lists them
+    // A fresh account of its own with the given folders (INBOX always exists).
+    Account createAccount(const QList<Folder> &folders);
+    void appendMessage(const Account &account, const QString &folder, const QByteArray &message);
+
+    // Points the program at this server: QUORVANE_IMAP_HOST, QUORVANE_IMAP_PORT, QUORVANE_CA_FILE.
+    void exportEnvironment() const;
+
+    // The certificates, also for the fake server: server certificate and key for "localhost",
+    // and a second CA that signed nothing the server uses (an untrusted chain).
+    QString serverCertFile() const;
+    QString serverKeyFile() const;
+
+private:
+    DovecotFixture();
+    ~DovecotFixture();
+    struct Private;
+    Private *d;
+};
