@@ -50,7 +50,8 @@ Q_SIGNALS:
     void ScrapProgress(qint32 &percent);
 
 private:
-    void attach();
+    void attach(); // ChilkatImap1 := ChilkatIMAPObject, so the component's events reach this session
+    ImapClient &component() const; // throws when there is none
     void ChilkatImap1_AbortCheck(bool &abort);
     void ChilkatImap1_PercentDone(int percent);
     void WriteErrorLog();
@@ -59,6 +60,8 @@ private:
     qint32 m_currentLocation = 0;
     QPointer<ImapClient> m_component;
     QPointer<ImapClient> ChilkatImap1;
+    QMetaObject::Connection m_abortConnection;
+    QMetaObject::Connection m_percentConnection;
     qint32 m_port = 0;
     bool m_ssl = false;
     QString m_imapServer;

@@ -1,0 +1,144 @@
+// The main window's load sequence and the handlers that keep the settings.
+#include "app/form1.h"
+
+#include "app/settingsstore.h"
+#include "mail/errortrap.h"
+#include "results/resultslist.h"
+#include "support/apperror.h"
+#include "support/cmdoutput.h"
+#include "support/pointer.h"
+#include "support/startup.h"
+#include "support/vbnumber.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTreeWidget>
+
+namespace {
+int line(int step)
+{
+    return 100 + 2 * (step - 1);
+}
+
+void paintWhite(QLabel *label)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    label->setPalette(palette);
+    label->setAutoFillBackground(true);
+}
+
+Qt::CheckState checkStateOf(qint16 value)
+{
+    switch (value) {
+    case 0:
+        return Qt::Unchecked;
+    case 1:
+        return Qt::Checked;
+    case 2:
+        return Qt::PartiallyChecked;
+    default:
+        throw AppError(QStringLiteral("Invalid property value"));
+    }
+}
+} // namespace
+
+void Form1::Form_Load()
+{
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
+    trap(line(1), [] { CmdOutput::CheckOnline(); });
+    trap(line(2), [this] { ApplySkin(this); });
+    trap(line(3), [this] {
+        setWindowTitle(QLatin1String(ProductTitle));
+        setWindowIcon(QApplication::windowIcon());
+        SetApplicationTitle();
+    });
+    trap(line(4), [this] {
+        const QString hand = ProgramFolder() + QStringLiteral("/HAND-M.CUR");
+        if (FileExists(hand))
+            LoadHandPointer(this, hand);
+    });
+    trap(line(5), [this] { m_list->createColumns({1300, 1300, 1600, 1600, 1600, 0}); });
+    trap(line(6), [this] {
+        m_list->clear();
+        ListView1->update();
+    });
+    trap(line(7), [this] { createComponent(); });
+
+    bool remember = true; // a value that cannot be read counts as "remember"
+    trap(line(8), [&] { remember = TextToInt16(GetSetting(QStringLiteral("StayConnected"), QStringLiteral("0"))) != 0; });
+    trap(line(8), [&] {
+        if (remember) {
+            // Read first: checking the box stores the (still empty) fields.
+            const QString user = GetSetting(QStringLiteral("User"), QString());
+            const QString password = GetSetting(QStringLiteral("Password"), QString());
+            Check1->setChecked(true);
+            Text1->setText(user);
+            Text2->setText(password);
+        } else {
+            Check1->setChecked(false);
+        }
+    });
+    trap(line(9), [this] { m_list->UpdateCounters(false); });
+    trap(line(10), [this] { bRuleMatched = false; });
+    trap(line(11), [this] {
+        paintWhite(Label1);
+        paintWhite(Label2);
+    });
+    trap(line(12), [this] { Check2->setEnabled(Check1->isChecked()); });
+    trap(line(13), [this] {
+        const qint16 value = TextToInt16(GetSetting(QStringLiteral("AutoConnect"), QStringLiteral("0")));
+        const Qt::CheckState state = checkStateOf(value);
+        Check2->setTristate(state == Qt::PartiallyChecked);
+        Check2->setCheckState(state);
+    });
+    trap(line(14), [this] {
+        if (Check2->checkState() == Qt::Checked)
+            PushButton1_Click();
+    });
+}
+
+void Form1::Check1_Click()
+{
+    SaveSetting(QStringLiteral("StayConnected"), Check1->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    if (Check1->isChecked()) {
+        Check2->setEnabled(true);
+        // The password is kept only for a user who asked to be remembered, so it is stored
+        // from the moment they ask.
+        SaveSetting(QStringLiteral("User"), Text1->text());
+        SaveSetting(QStringLiteral("Password"), Text2->text());
+        return;
+    }
+    Check2->setChecked(false);
+    Check2->setEnabled(false);
+    Text1->clear();
+    Text2->clear();
+    // Unchecking erases the stored sign-in even when the fields were already empty.
+    SaveSetting(QStringLiteral("Password"), QString());
+}
+
+void Form1::Check2_Click()
+{
+    SaveSetting(QStringLiteral("AutoConnect"),
+                Check2->checkState() == Qt::Checked ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void Form1::Text1_Change()
+{
+    SaveSetting(QStringLiteral("User"), Text1->text());
+}
+
+void Form1::Text2_Change()
+{
+    if (Check1->isChecked())
+        SaveSetting(QStringLiteral("Password"), Text2->text());
+}
+
+void Form1::Combo2_Click(int index)
+{
+    if (index >= 0)
+        SaveSetting(QStringLiteral("Combo2"), QString::number(index));
+}

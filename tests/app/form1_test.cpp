@@ -1,0 +1,279 @@
+#include "app/settingsstore.h"
+#include "mail/clschilkatimap.h"
+#include "results/resultslist.h"
+#include "tests/app/form1harness.h"
+#include "tests/common/dovecotfixture.h"
+#include "tests/common/scriptedmessages.h"
+#include "tests/common/wait.h"
+
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+using namespace Form1Harness;
+
+namespace {
+const QString InvalidLogin = QStringLiteral("Invalid login. Please double-check your username and password.\r\n\r\n");
+const QString Connected = QStringLiteral("Connected to Yahoo! Mail. Please select folder to extract emails from.");
+const QString Disconnected = QStringLiteral("Disconnected from Yahoo! Mail.");
+
+class Form1Test : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        clearSettings();
+        qputenv("QUORVANE_PING_HOST", "127.0.0.1");
+        DovecotFixture::instance().exportEnvironment();
+    }
+
+    void storeSignIn(const DovecotFixture::Account &account, const QString &autoConnect)
+    {
+        SaveSetting(QStringLiteral("StayConnected"), QStringLiteral("1"));
+        SaveSetting(QStringLiteral("User"), account.user);
+        SaveSetting(QStringLiteral("Password"), account.password);
+        SaveSetting(QStringLiteral("AutoConnect"), autoConnect);
+    }
+
+    void signIn(Form1 &form, const DovecotFixture::Account &account)
+    {
+        QTest::keyClicks(control<QLineEdit>(form, "Text1"), account.user);
+        QTest::keyClicks(control<QLineEdit>(form, "Text2"), account.password);
+        click(button(form, "PushButton1"));
+    }
+
+    static DovecotFixture::Account account() { return DovecotFixture::instance().seededAccount(); }
+
+    ScriptedMessages boxes;
+};
+} // namespace
+
+TEST_F(Form1Test, FirstStartWithoutSettingsShowsTheWindowAtRest)
+{
+    auto form = loadForm1();
+    EXPECT_TRUE(boxes.shown.isEmpty()) << boxes.messages().join('|').toStdString();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Quorvane"));
+    EXPECT_FALSE(control<QCheckBox>(*form, "Check1")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(*form, "Check2")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(*form, "Check2")->isEnabled());
+    EXPECT_TRUE(control<QLineEdit>(*form, "Text1")->text().isEmpty());
+    EXPECT_EQ(control<QLineEdit>(*form, "Text2")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(control<QLabel>(*form, "Label1")->text(), QStringLiteral("Total Number Of Emails: 0"));
+    EXPECT_EQ(control<QLabel>(*form, "Label2")->text(), QStringLiteral("Selected Emails: 0"));
+    EXPECT_EQ(status(*form), QStringLiteral("Progress Bar"));
+    EXPECT_EQ(button(*form, "PushButton1")->text(), QStringLiteral("1. Connect"));
+
+    const QTreeWidget *list = control<QTreeWidget>(*form, "ListView1");
+    ASSERT_EQ(list->columnCount(), 6);
+    EXPECT_EQ(list->headerItem()->text(4), QStringLiteral("Received Date"));
+    EXPECT_TRUE(list->isColumnHidden(5));
+}
+
+TEST_F(Form1Test, RememberedSignInWithAutoConnectOpensSignedInWithTheStoredFolder)
+{
+    storeSignIn(account(), QStringLiteral("1"));
+    SaveSetting(QStringLiteral("Combo2"), QStringLiteral("1"));
+    auto form = loadForm1();
+
+    EXPECT_TRUE(boxes.shown.isEmpty()) << boxes.messages().join('|').toStdString();
+    EXPECT_EQ(button(*form, "PushButton1")->text(), QStringLiteral("Disconnect"));
+    EXPECT_EQ(status(*form), Connected);
+    const QComboBox *folders = control<QComboBox>(*form, "Combo2");
+    QStringList names;
+    for (int i = 0; i < folders->count(); ++i)
+        names << folders->itemText(i);
+    EXPECT_EQ(names, DovecotFixture::instance().seededFolders());
+    EXPECT_EQ(folders->currentIndex(), 1);
+    EXPECT_TRUE(control<QCheckBox>(*form, "Check1")->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(*form, "Check2")->isChecked());
+    EXPECT_EQ(control<QLineEdit>(*form, "Text1")->text(), account().user);
+}
+
+TEST_F(Form1Test, AutoConnectWithAWrongPasswordOpensSignedOut)
+{
+    DovecotFixture::Account wrong = account();
+    wrong.password = QStringLiteral("not-the-password");
+    storeSignIn(wrong, QStringLiteral("1"));
+    auto form = loadForm1();
+
+    EXPECT_EQ(boxes.messages(), QStringList{InvalidLogin});
+    EXPECT_EQ(button(*form, "PushButton1")->text(), QStringLiteral("1. Connect"));
+    EXPECT_EQ(status(*form), Disconnected);
+    EXPECT_EQ(form->oChilkat(), nullptr);
+    // The stored sign-in stays for the user to correct.
+    EXPECT_EQ(GetSetting(QStringLiteral("Password"), QString()), wrong.password);
+}
+
+TEST_F(Form1Test, EmptyIdIsAttemptedAndRefused)
+{
+    auto form = loadForm1();
+    click(button(*form, "PushButton1"));
+    EXPECT_EQ(boxes.messages(), QStringList{InvalidLogin});
+    EXPECT_EQ(status(*form), Disconnected);
+    EXPECT_EQ(button(*form, "PushButton1")->text(), QStringLiteral("1. Connect"));
+}
+
+TEST_F(Form1Test, DefaultPositionBeyondAShortFolderListIsReportedOnceAndTheWindowIsSignedIn)
+{
+    const DovecotFixture::Account small =
+        DovecotFixture::instance().createAccount({{QStringLiteral("Sent"), {}}});
+    auto form = loadForm1();
+    signIn(*form, small);
+
+    ASSERT_EQ(boxes.errorReports().size(), 1);
+    EXPECT_TRUE(boxes.errorReports()[0].startsWith(
+        QStringLiteral("Subscript out of range\r\nin Quorvane2021/08/31.Form1.PushButton1_Click at line ")));
+    EXPECT_EQ(button(*form, "PushButton1")->text(), QStringLiteral("Disconnect"));
+    EXPECT_EQ(control<QComboBox>(*form, "Combo2")->count(), 2);
+    EXPECT_EQ(control<QComboBox>(*form, "Combo2")->currentIndex(), -1);
+    EXPECT_EQ(status(*form), Connected);
+}
+
+TEST_F(Form1Test, ChoosingAFolderIsRememberedForTheNextConnect)
+{
+    auto form = loadForm1();
+    click(control<QCheckBox>(*form, "Check1"));
+    signIn(*form, account());
+    control<QComboBox>(*form, "Combo2")->setCurrentIndex(2);
+    EXPECT_EQ(GetSetting(QStringLiteral("Combo2"), QString()), QStringLiteral("2"));
+
+    click(button(*form, "PushButton1")); // disconnect
+    click(button(*form, "PushButton1")); // connect again
+    EXPECT_EQ(control<QComboBox>(*form, "Combo2")->currentIndex(), 2);
+}
+
+TEST_F(Form1Test, DisconnectWithoutRememberMeForgetsTheSignInButKeepsTheFolderNames)
+{
+    auto form = loadForm1();
+    signIn(*form, account());
+    ASSERT_EQ(button(*form, "PushButton1")->text(), QStringLiteral("Disconnect"));
+    const int folders = control<QComboBox>(*form, "Combo2")->count();
+
+    click(button(*form, "PushButton1"));
+    EXPECT_EQ(button(*form, "PushButton1")->text(), QStringLiteral("1. Connect"));
+    EXPECT_EQ(status(*form), Disconnected);
+    EXPECT_TRUE(control<QLineEdit>(*form, "Text1")->text().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>(*form, "Text2")->text().isEmpty());
+    EXPECT_EQ(GetSetting(QStringLiteral("User"), QStringLiteral("?")), QString());
+    EXPECT_EQ(GetSetting(QStringLiteral("Password"), QStringLiteral("?")), QString());
+    EXPECT_EQ(control<QComboBox>(*form, "Combo2")->count(), folders);
+    EXPECT_EQ(form->oChilkat(), nullptr);
+}
+
+TEST_F(Form1Test, DisconnectWithRememberMeKeepsTheSignIn)
+{
+    auto form = loadForm1();
+    click(control<QCheckBox>(*form, "Check1"));
+    signIn(*form, account());
+    click(button(*form, "PushButton1"));
+    EXPECT_EQ(control<QLineEdit>(*form, "Text1")->text(), account().user);
+    EXPECT_EQ(GetSetting(QStringLiteral("User"), QString()), account().user);
+    EXPECT_EQ(GetSetting(QStringLiteral("Password"), QString()), account().password);
+}
+
+TEST_F(Form1Test, TypingStoresTheIdButThePasswordOnlyWhenRemembered)
+{
+    auto form = loadForm1();
+    QTest::keyClicks(control<QLineEdit>(*form, "Text1"), QStringLiteral("abc"));
+    QTest::keyClicks(control<QLineEdit>(*form, "Text2"), QStringLiteral("secret"));
+    EXPECT_TRUE(settingsFileText().contains(QStringLiteral("User=abc")));
+    EXPECT_FALSE(settingsFileText().contains(QStringLiteral("secret")));
+
+    click(control<QCheckBox>(*form, "Check1"));
+    EXPECT_TRUE(settingsFileText().contains(QStringLiteral("StayConnected=1")));
+    EXPECT_TRUE(settingsFileText().contains(QStringLiteral("Password=secret")));
+    EXPECT_TRUE(control<QCheckBox>(*form, "Check2")->isEnabled());
+    form.reset();
+
+    auto again = loadForm1();
+    EXPECT_EQ(control<QLineEdit>(*again, "Text1")->text(), QStringLiteral("abc"));
+    EXPECT_EQ(control<QLineEdit>(*again, "Text2")->text(), QStringLiteral("secret"));
+}
+
+TEST_F(Form1Test, NotRememberedIdIsStoredButNotPutBackAtTheNextStart)
+{
+    auto form = loadForm1();
+    QTest::keyClicks(control<QLineEdit>(*form, "Text1"), QStringLiteral("abc"));
+    form.reset();
+    auto again = loadForm1();
+    EXPECT_TRUE(control<QLineEdit>(*again, "Text1")->text().isEmpty());
+    EXPECT_EQ(GetSetting(QStringLiteral("User"), QString()), QStringLiteral("abc"));
+}
+
+TEST_F(Form1Test, UncheckingRememberMeErasesTheSignInAndSwitchesAutoConnectOff)
+{
+    storeSignIn(account(), QStringLiteral("0"));
+    auto form = loadForm1();
+    click(control<QCheckBox>(*form, "Check2"));
+    ASSERT_EQ(GetSetting(QStringLiteral("AutoConnect"), QString()), QStringLiteral("1"));
+
+    click(control<QCheckBox>(*form, "Check1"));
+    EXPECT_TRUE(control<QLineEdit>(*form, "Text1")->text().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>(*form, "Text2")->text().isEmpty());
+    EXPECT_FALSE(control<QCheckBox>(*form, "Check2")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(*form, "Check2")->isEnabled());
+    EXPECT_EQ(GetSetting(QStringLiteral("User"), QStringLiteral("?")), QString());
+    EXPECT_EQ(GetSetting(QStringLiteral("Password"), QStringLiteral("?")), QString());
+    EXPECT_EQ(GetSetting(QStringLiteral("AutoConnect"), QString()), QStringLiteral("0"));
+    EXPECT_EQ(GetSetting(QStringLiteral("StayConnected"), QString()), QStringLiteral("0"));
+}
+
+TEST_F(Form1Test, UnreadableNumericSettingsAreReportedAndStartUpGoesOn)
+{
+    SaveSetting(QStringLiteral("StayConnected"), QStringLiteral("yes please"));
+    SaveSetting(QStringLiteral("User"), QStringLiteral("kept"));
+    SaveSetting(QStringLiteral("AutoConnect"), QStringLiteral("99999"));
+    auto form = loadForm1();
+
+    ASSERT_EQ(boxes.errorReports().size(), 2) << boxes.errorReports().join('|').toStdString();
+    EXPECT_TRUE(boxes.errorReports()[0].startsWith(
+        QStringLiteral("Type mismatch\r\nin Quorvane2021/08/31.Form1.Form_Load at line ")));
+    EXPECT_TRUE(boxes.errorReports()[1].startsWith(QStringLiteral("Overflow\r\n")));
+    // An unreadable "remember" counts as remembered; an unreadable auto-connect does not connect.
+    EXPECT_TRUE(control<QCheckBox>(*form, "Check1")->isChecked());
+    EXPECT_EQ(control<QLineEdit>(*form, "Text1")->text(), QStringLiteral("kept"));
+    EXPECT_EQ(button(*form, "PushButton1")->text(), QStringLiteral("1. Connect"));
+}
+
+TEST_F(Form1Test, StoredFolderPositionThatIsNoNumberSelectsNoFolder)
+{
+    SaveSetting(QStringLiteral("Combo2"), QStringLiteral("third"));
+    auto form = loadForm1();
+    signIn(*form, account());
+    ASSERT_EQ(boxes.errorReports().size(), 1);
+    EXPECT_TRUE(boxes.errorReports()[0].startsWith(QStringLiteral("Type mismatch\r\n")));
+    EXPECT_EQ(control<QComboBox>(*form, "Combo2")->currentIndex(), -1);
+    EXPECT_EQ(button(*form, "PushButton1")->text(), QStringLiteral("Disconnect"));
+}
+
+TEST_F(Form1Test, SecondClickDuringTheSignInEndsSignedInOnce)
+{
+    auto form = loadForm1();
+    QTest::keyClicks(control<QLineEdit>(*form, "Text1"), account().user);
+    QTest::keyClicks(control<QLineEdit>(*form, "Text2"), account().password);
+    bool secondRan = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        click(button(*form, "PushButton1"));
+        secondRan = true;
+    });
+    click(button(*form, "PushButton1"));
+
+    EXPECT_TRUE(secondRan);
+    EXPECT_TRUE(boxes.shown.isEmpty()) << boxes.messages().join('|').toStdString();
+    EXPECT_EQ(button(*form, "PushButton1")->text(), QStringLiteral("Disconnect"));
+    EXPECT_EQ(status(*form), Connected);
+    EXPECT_EQ(control<QComboBox>(*form, "Combo2")->count(), DovecotFixture::instance().seededFolders().size());
+    EXPECT_NE(form->oChilkat(), nullptr);
+}
+
+TEST_F(Form1Test, HelpShowsOneMessageWithTheDownloadAddress)
+{
+    auto form = loadForm1();
+    click(button(*form, "PushButton11"));
+    ASSERT_EQ(boxes.messages().size(), 1);
+    const QString text = boxes.messages()[0];
+    EXPECT_TRUE(text.startsWith(QStringLiteral(
+        "Having problems connecting? Make sure you have the latest version by downloading from https://")));
+    EXPECT_TRUE(text.endsWith(QString(12, QLatin1Char('\r'))));
+    EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Quorvane"));
+}

@@ -1,0 +1,63 @@
+#include "tests/app/form1harness.h"
+
+#include "support/textprogressbar.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+// QSettings settles on its folder at first use, so the folder is set before anything runs.
+struct ConfigFolder {
+    QTemporaryDir dir;
+    ConfigFolder() { qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit()); }
+};
+ConfigFolder &configFolder()
+{
+    static ConfigFolder folder;
+    return folder;
+}
+[[maybe_unused]] const bool configFolderReady = (configFolder(), true);
+} // namespace
+
+namespace Form1Harness {
+
+void clearSettings()
+{
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kestrelby"));
+    store.clear();
+    store.sync();
+}
+
+QString settingsFileText()
+{
+    QFile file(QDir(configFolder().dir.path()).filePath(QStringLiteral("Kestrelby.conf")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+std::unique_ptr<Form1> loadForm1()
+{
+    auto form = std::make_unique<Form1>();
+    form->Form_Load();
+    form->show();
+    return form;
+}
+
+void click(QWidget *widget)
+{
+    // A check box reacts only on its indicator and text, not on the rest of its row.
+    const QPoint at = qobject_cast<QCheckBox *>(widget) ? QPoint(6, widget->height() / 2) : widget->rect().center();
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+QString status(const Form1 &form)
+{
+    return control<TextProgressBar>(form, "ProgressBar1")->text();
+}
+
+} // namespace Form1Harness
