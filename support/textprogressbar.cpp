@@ -4,6 +4,8 @@ TextProgressBar::TextProgressBar(QWidget *parent) : QProgressBar(parent)
 {
     setTextVisible(true);
     setAlignment(Qt::AlignCenter);
+    setRange(0, 100);
+    setValue(0);
 }
 
 void TextProgressBar::setText(const QString &text)
