@@ -1,0 +1,521 @@
+#include "imap/imapclient.h"
+
+#include "imap/imapcommand.h"
+#include "imap/imapvalue.h"
+#include "imap/internaldate.h"
+#include "imap/mimereader.h"
+#include "imap/mutf7.h"
+#include "imap/responsereader.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QPointer>
+#include <QSet>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTimer>
+#include <functional>
+
+namespace {
+
+constexpr int HeartbeatMs = 50; // abortCheck comes at least this often while a call waits
+
+const QString Interrupted = QStringLiteral("interrupted by another command on the same connection");
+
+// false from a handler: the response was not well formed
+using UntaggedHandler = std::function<bool(const ImapResponse &)>;
+
+// The command whose tagged answer is still to come. Kept until that answer arrives, even when
+// its call gave up, so the next call can read the rest of the answer off the connection first.
+struct InFlight {
+    QByteArray tag;
+    int call = 0;
+    QList<QByteArray> unsent; // chunks waiting for the server's continuation
+    UntaggedHandler untagged;
+    std::optional<ImapResponse> completion;
+};
+
+enum class Wait { Done, Aborted, TimedOut, Lost, Superseded, Malformed };
+
+enum class Status { Ok, No, Bad, Failed };
+
+} // namespace
+
+class ImapClient::Private {
+public:
+    explicit Private(ImapClient *owner) : q(owner) {}
+
+    ImapClient *q;
+    bool ssl = false;
+    int port = 0;
+    QList<QSslCertificate> extraCas;
+    int timeoutMs = 30000;
+
+    QPointer<QSslSocket> socket;
+    ResponseReader reader;
+    std::shared_ptr<InFlight> inFlight;
+    std::optional<ImapResponse> greeting;
+    bool greeted = false;
+    QString protocolError;
+    QByteArray bye;
+    QStringList sslErrorTexts;
+
+    int generation = 0; // every call takes the next number; a nested call supersedes the outer one
+    int tagCounter = 0;
+    int exists = 0;
+    QSet<QString> rawNames; // listed names that were not valid modified UTF-7, kept as sent
+    QString lastError;
+
+    void closeConnection();
+    void pump();
+    void handle(const ImapResponse &r);
+    void noteUntagged(const ImapResponse &r);
+    Wait wait(int call, const std::function<bool()> &done, const std::function<void()> &onTick = {});
+    QString waitFailure(Wait w);
+    Status run(int call, const ImapCommand &command, const UntaggedHandler &untagged,
+               const std::function<void()> &onTick = {}, QByteArray *completion = nullptr);
+};
+
+void ImapClient::Private::closeConnection()
+{
+    if (socket) {
+        QSslSocket *s = socket;
+        socket = nullptr;
+        QObject::disconnect(s, nullptr, nullptr, nullptr);
+        s->abort();
+        // An outer call may still be inside this socket's signal; QPointer tells it it's gone.
+        s->deleteLater();
+    }
+    reader.clear();
+    inFlight.reset();
+    greeting.reset();
+    greeted = false;
+    protocolError.clear();
+    bye.clear();
+    sslErrorTexts.clear();
+    exists = 0;
+}
+
+// Reads what arrived and dispatches it. Runs only inside a wait and emits nothing, so no handler
+// of the user's can run in the middle of it.
+void ImapClient::Private::pump()
+{
+    if (!socket || !socket->isOpen())
+        return;
+    const QByteArray bytes = socket->readAll();
+    if (!bytes.isEmpty())
+        reader.feed(bytes);
+    while (auto r = reader.next()) {
+        handle(*r);
+        if (!socket)
+            return;
+    }
+    if (reader.failed() && protocolError.isEmpty())
+        protocolError = reader.errorText();
+}
+
+void ImapClient::Private::handle(const ImapResponse &r)
+{
+    const QByteArray tag = r.tag();
+    if (tag == "+") {
+        if (inFlight && !inFlight->unsent.isEmpty())
+            socket->write(inFlight->unsent.takeFirst());
+        return;
+    }
+    if (tag == "*") {
+        if (!greeting) {
+            greeting = r;
+            return;
+        }
+        noteUntagged(r);
+        if (inFlight && inFlight->untagged && inFlight->call == generation && !inFlight->untagged(r)
+            && protocolError.isEmpty())
+            protocolError = QStringLiteral("Malformed response: ") + QString::fromUtf8(r.lines.first().left(200));
+        return;
+    }
+    if (inFlight && tag == inFlight->tag) {
+        inFlight->completion = r;
+        inFlight.reset();
+        return;
+    }
+    if (protocolError.isEmpty())
+        protocolError = QStringLiteral("Unexpected line from the server: ") + QString::fromUtf8(r.lines.first().left(200));
+}
+
+void ImapClient::Private::noteUntagged(const ImapResponse &r)
+{
+    const QByteArray kind = r.word(2).toUpper();
+    bool numeric = false;
+    const int n = r.word(1).toInt(&numeric);
+    if (numeric && kind == "EXISTS")
+        exists = n;
+    else if (numeric && kind == "EXPUNGE")
+        exists = qMax(0, exists - 1);
+    else if (r.word(1).toUpper() == "BYE")
+        bye = r.lines.first();
+}
+
+Wait ImapClient::Private::wait(int call, const std::function<bool()> &done, const std::function<void()> &onTick)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    QEventLoop loop;
+    QTimer beat;
+    beat.setInterval(HeartbeatMs);
+    QObject::connect(&beat, &QTimer::timeout, &loop, &QEventLoop::quit);
+    beat.start();
+    if (socket) {
+        QObject::connect(socket, &QIODevice::readyRead, &loop, &QEventLoop::quit);
+        QObject::connect(socket, &QIODevice::bytesWritten, &loop, &QEventLoop::quit);
+        QObject::connect(socket, &QAbstractSocket::disconnected, &loop, &QEventLoop::quit);
+        QObject::connect(socket, &QAbstractSocket::errorOccurred, &loop, &QEventLoop::quit);
+        QObject::connect(socket, &QSslSocket::encrypted, &loop, &QEventLoop::quit);
+    }
+    while (true) {
+        if (call != generation)
+            return Wait::Superseded;
+        pump();
+        if (!protocolError.isEmpty())
+            return Wait::Malformed;
+        if (done())
+            return Wait::Done;
+        if (!socket || socket->state() == QAbstractSocket::UnconnectedState)
+            return Wait::Lost;
+        if (deadline.hasExpired())
+            return Wait::TimedOut;
+        if (onTick)
+            onTick();
+        if (call != generation)
+            return Wait::Superseded;
+        bool abort = false;
+        Q_EMIT q->abortCheck(abort);
+        if (call != generation)
+            return Wait::Superseded;
+        if (abort)
+            return Wait::Aborted;
+        loop.exec();
+    }
+}
+
+// The reason for a failed wait. A connection that can no longer be trusted is closed; after an
+// abort it stays, and the rest of the abandoned answer is read off by the next call.
+QString ImapClient::Private::waitFailure(Wait w)
+{
+    QString reason;
+    switch (w) {
+    case Wait::Done:
+        return {};
+    case Wait::Superseded:
+        return Interrupted;
+    case Wait::Aborted:
+        return QStringLiteral("aborted");
+    case Wait::TimedOut:
+        reason = QStringLiteral("No complete answer within %1 ms; connection closed.").arg(timeoutMs);
+        break;
+    case Wait::Malformed:
+        reason = protocolError + QStringLiteral("; connection closed.");
+        break;
+    case Wait::Lost:
+        if (!bye.isEmpty())
+            reason = QStringLiteral("The server closed the connection: ") + QString::fromUtf8(bye);
+        else if (!socket)
+            reason = QStringLiteral("Not connected.");
+        else
+            reason = QStringLiteral("Connection lost: ") + socket->errorString();
+        break;
+    }
+    closeConnection();
+    return reason;
+}
+
+Status ImapClient::Private::run(int call, const ImapCommand &command, const UntaggedHandler &untagged,
+                                const std::function<void()> &onTick, QByteArray *completion)
+{
+    const QByteArray tag = 'A' + QByteArray::number(++tagCounter);
+    const QString shown = QString::fromUtf8(command.shown(tag));
+    auto fail = [&](const QString &reason) {
+        lastError = shown + QStringLiteral("\r\n") + reason;
+        return Status::Failed;
+    };
+    if (!socket || !greeted || socket->state() != QAbstractSocket::ConnectedState)
+        return fail(QStringLiteral("Not connected."));
+    if (inFlight) {
+        const Wait w = wait(call, [this] { return !inFlight; });
+        if (w != Wait::Done)
+            return fail(waitFailure(w));
+    }
+    const QList<QByteArray> chunks = command.chunks(tag);
+    auto mine = std::make_shared<InFlight>();
+    mine->tag = tag;
+    mine->call = call;
+    mine->unsent = chunks.mid(1);
+    mine->untagged = untagged;
+    inFlight = mine;
+    socket->write(chunks.first());
+    const Wait w = wait(call, [&] { return mine->completion.has_value(); }, onTick);
+    mine->untagged = nullptr; // it refers to the caller's frame, which is about to end
+    if (w != Wait::Done)
+        return fail(waitFailure(w));
+    const QByteArray answer = mine->completion->raw();
+    if (completion)
+        *completion = answer;
+    lastError = shown + QStringLiteral("\r\n") + QString::fromUtf8(answer);
+    const QByteArray status = mine->completion->word(1).toUpper();
+    return status == "OK" ? Status::Ok : status == "NO" ? Status::No : Status::Bad;
+}
+
+ImapClient::ImapClient(QObject *parent) : QObject(parent), d(std::make_unique<Private>(this)) {}
+
+ImapClient::~ImapClient()
+{
+    d->closeConnection();
+}
+
+void ImapClient::setSsl(bool on)
+{
+    d->ssl = on;
+}
+
+void ImapClient::setPort(int port)
+{
+    d->port = port;
+}
+
+void ImapClient::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
+{
+    d->extraCas = certificates;
+}
+
+void ImapClient::setTimeoutMs(int ms)
+{
+    d->timeoutMs = qMax(1, ms);
+}
+
+int ImapClient::connect(const QString &host)
+{
+    const int call = ++d->generation;
+    d->closeConnection();
+    const QString shown = QStringLiteral("Connect to %1:%2 (%3)")
+                              .arg(host)
+                              .arg(d->port)
+                              .arg(d->ssl ? QStringLiteral("TLS") : QStringLiteral("plain TCP"));
+    auto fail = [&](const QString &reason) {
+        d->lastError = shown + QStringLiteral("\r\n") + reason;
+        return 0;
+    };
+    if (host.trimmed().isEmpty())
+        return fail(QStringLiteral("No host name given."));
+    if (d->port < 1 || d->port > 65535)
+        return fail(QStringLiteral("Invalid port %1.").arg(d->port));
+
+    auto *socket = new QSslSocket(this);
+    d->socket = socket;
+    QObject::connect(socket, &QSslSocket::sslErrors, socket, [this](const QList<QSslError> &errors) {
+        for (const QSslError &e : errors)
+            d->sslErrorTexts.append(e.errorString());
+    });
+    if (d->ssl) {
+        QSslConfiguration config = socket->sslConfiguration();
+        config.setCaCertificates(QSslConfiguration::systemCaCertificates() + d->extraCas);
+        config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        socket->setSslConfiguration(config);
+        socket->connectToHostEncrypted(host, quint16(d->port));
+    } else {
+        socket->connectToHost(host, quint16(d->port));
+    }
+
+    const Wait w = d->wait(call, [this, socket] {
+        if (d->ssl && !socket->isEncrypted())
+            return false;
+        return socket->state() == QAbstractSocket::ConnectedState && d->greeting.has_value();
+    });
+    if (w == Wait::Superseded)
+        return fail(Interrupted);
+    if (w != Wait::Done) {
+        QString reason;
+        if (w == Wait::Lost && !d->sslErrorTexts.isEmpty())
+            reason = QStringLiteral("Certificate verification failed: ") + d->sslErrorTexts.join(QStringLiteral("; "));
+        else if (w == Wait::Lost)
+            reason = QStringLiteral("Could not connect: ") + socket->errorString();
+        else
+            reason = d->waitFailure(w);
+        d->closeConnection();
+        return fail(reason);
+    }
+    const QByteArray status = d->greeting->word(1).toUpper();
+    const QString answer = QString::fromUtf8(d->greeting->raw());
+    if (status != "OK" && status != "PREAUTH") {
+        d->closeConnection();
+        return fail(QStringLiteral("The server refused the connection: ") + answer);
+    }
+    d->greeted = true;
+    d->lastError = shown + QStringLiteral("\r\n") + answer;
+    return 1;
+}
+
+QString ImapClient::sendRawCommand(const QString &command)
+{
+    const int call = ++d->generation;
+    if (command.trimmed().isEmpty() || command.contains(u'\r') || command.contains(u'\n')) {
+        d->lastError = QStringLiteral("Raw command refused: it must be one non-empty line.");
+        return {};
+    }
+    QStringList lines;
+    QByteArray completion;
+    const Status s = d->run(call, ImapCommand(command.toUtf8()), [&](const ImapResponse &r) {
+        lines.append(QString::fromUtf8(r.raw()));
+        return true;
+    }, {}, &completion);
+    if (s == Status::Failed)
+        return {};
+    lines.append(QString::fromUtf8(completion));
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+int ImapClient::login(const QString &user, const QString &password)
+{
+    const int call = ++d->generation;
+    const ImapCommand command = ImapCommand("LOGIN").string(user.toUtf8()).string(password.toUtf8(), true);
+    return d->run(call, command, {}) == Status::Ok ? 1 : 0;
+}
+
+std::unique_ptr<MailboxList> ImapClient::listMailboxes(const QString &reference, const QString &pattern)
+{
+    const int call = ++d->generation;
+    QList<QByteArray> raw;
+    const ImapCommand command =
+        ImapCommand("LIST").string(EncodeMailboxName(reference)).string(EncodeMailboxName(pattern));
+    const Status s = d->run(call, command, [&](const ImapResponse &r) {
+        if (r.word(1).toUpper() != "LIST")
+            return true;
+        const auto values = ParseResponseValues(r);
+        // * LIST (flags) delimiter name
+        if (!values || values->size() != 5 || values->at(2).kind != ImapValue::Kind::List
+            || !values->at(4).isText())
+            return false;
+        raw.append(values->at(4).text);
+        return true;
+    });
+    if (s != Status::Ok)
+        return nullptr;
+    QStringList names;
+    d->rawNames.clear();
+    for (const QByteArray &name : raw) {
+        if (const auto decoded = DecodeMailboxName(name)) {
+            names.append(*decoded);
+        } else {
+            names.append(QString::fromUtf8(name));
+            d->rawNames.insert(names.last());
+        }
+    }
+    return std::make_unique<MailboxList>(names);
+}
+
+int ImapClient::selectMailbox(const QString &name)
+{
+    const int call = ++d->generation;
+    const QByteArray encoded = d->rawNames.contains(name) ? name.toUtf8() : EncodeMailboxName(name);
+    d->exists = 0;
+    const Status s = d->run(call, ImapCommand("SELECT").string(encoded), {});
+    if (call != d->generation)
+        return 0;
+    if (s != Status::Ok) {
+        d->exists = 0; // a failed SELECT leaves no mailbox selected
+        return 0;
+    }
+    return 1;
+}
+
+int ImapClient::messageCount() const
+{
+    return d->exists;
+}
+
+std::unique_ptr<Email> ImapClient::fetchSingle(int number, bool byUid)
+{
+    const int call = ++d->generation;
+    if (number < 1) {
+        d->lastError = QStringLiteral("No message number %1: numbers start at 1.").arg(number);
+        return nullptr;
+    }
+    ImapCommand command = byUid ? ImapCommand("UID").atom("FETCH") : ImapCommand("FETCH");
+    command.atom(QByteArray::number(number)).atom("(BODY.PEEK[] INTERNALDATE)");
+
+    std::optional<QByteArray> body;
+    QDateTime internalDate;
+    const QByteArray seqPrefix = "* " + QByteArray::number(number) + " FETCH";
+    auto handler = [&](const ImapResponse &r) {
+        if (r.word(2).toUpper() != "FETCH")
+            return true;
+        const auto values = ParseResponseValues(r);
+        if (!values || values->size() != 4 || values->at(3).kind != ImapValue::Kind::List)
+            return false;
+        const QList<ImapValue> &items = values->at(3).items;
+        if (items.size() % 2 != 0)
+            return false;
+        bool matches = !byUid && r.word(1).toInt() == number;
+        std::optional<QByteArray> thisBody;
+        QDateTime thisDate;
+        for (qsizetype i = 0; i < items.size(); i += 2) {
+            const ImapValue &value = items[i + 1];
+            if (items[i].isAtom("BODY[]") && value.kind == ImapValue::Kind::String)
+                thisBody = value.text;
+            else if (items[i].isAtom("INTERNALDATE") && value.isText())
+                thisDate = ParseInternalDate(value.text);
+            else if (byUid && items[i].isAtom("UID") && value.isText() && value.text.toLongLong() == number)
+                matches = true;
+        }
+        // Other numbers (unsolicited flag updates and the like) are not what was asked for.
+        if (matches && thisBody) {
+            body = thisBody;
+            internalDate = thisDate;
+        }
+        return true;
+    };
+
+    int lastPercent = -1;
+    auto report = [&](int percent) {
+        if (percent != lastPercent) {
+            lastPercent = percent;
+            Q_EMIT percentDone(percent);
+        }
+    };
+    auto onTick = [&] {
+        const QByteArray partial = d->reader.partialFirstLine();
+        const qint64 size = d->reader.literalSize();
+        const bool ours = byUid ? partial.contains(" FETCH ") : partial.startsWith(seqPrefix);
+        report(ours && size > 0 ? int(d->reader.literalReceived() * 100 / size) : qMax(lastPercent, 0));
+    };
+
+    const Status s = d->run(call, command, handler, onTick);
+    if (s != Status::Ok)
+        return nullptr;
+    if (!body) {
+        d->lastError += QStringLiteral("\r\nThe server sent no message for number %1.").arg(number);
+        return nullptr;
+    }
+    report(100);
+    if (call != d->generation) {
+        d->lastError = Interrupted;
+        return nullptr;
+    }
+    return std::make_unique<Email>(ReadEmail(*body, internalDate));
+}
+
+QString ImapClient::lastErrorText() const
+{
+    return d->lastError;
+}
+
+int ImapClient::disconnect()
+{
+    ++d->generation;
+    const bool was = d->socket != nullptr;
+    d->closeConnection();
+    d->lastError = was ? QStringLiteral("Disconnected.") : QStringLiteral("Disconnect: not connected.");
+    return 1;
+}
+
+bool ImapClient::isConnected() const
+{
+    return d->socket && d->greeted && d->socket->state() == QAbstractSocket::ConnectedState;
+}

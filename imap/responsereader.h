@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <optional>
+
+// One server response: a line, or a line continued after each literal it announces.
+struct ImapResponse {
+    QList<QByteArray> lines;    // without CRLF; each but the last ends with a literal announcement {n}
+    QList<QByteArray> literals; // literals[i] follows lines[i]
+
+    QByteArray raw() const;                // as received, CRLF between the pieces
+    QByteArray word(int index) const;      // index-th blank-separated word of the first line
+    QByteArray tag() const { return word(0); } // "*", "+" or a command's tag
+};
+
+// Cuts the bytes of a connection into responses. Refuses (failed()) literals and lines beyond
+// sane sizes instead of growing without bound.
+class ResponseReader {
+public:
+    static constexpr qsizetype MaxLineBytes = 1 << 20;
+    static constexpr qint64 MaxLiteralBytes = qint64(64) << 20;
+
+    void feed(const QByteArray &bytes);
+    std::optional<ImapResponse> next();
+    bool failed() const { return !m_error.isEmpty(); }
+    QString errorText() const { return m_error; }
+    void clear();
+
+    // The response still being received: its first line, and its current literal's progress.
+    QByteArray partialFirstLine() const;
+    qint64 literalReceived() const { return m_inLiteral ? m_literal.size() : 0; }
+    qint64 literalSize() const { return m_inLiteral ? m_literalSize : 0; }
+
+private:
+    void process();
+    void fail(const QString &text);
+
+    QByteArray m_buffer;
+    ImapResponse m_current;
+    QByteArray m_literal;
+    qint64 m_literalSize = 0;
+    qint64 m_currentBytes = 0;
+    bool m_inLiteral = false;
+    QList<ImapResponse> m_ready;
+    QString m_error;
+};

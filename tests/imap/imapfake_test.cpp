@@ -1,0 +1,207 @@
+#include "imap/imapclient.h"
+#include "tests/common/fakeimapserver.h"
+#include "tests/common/testcertificates.h"
+#include "tests/common/wait.h"
+
+#include <QSslCertificate>
+#include <gtest/gtest.h>
+
+// Faults a real server does not produce, against the scripted server over TLS.
+namespace {
+
+constexpr int LimitMs = 1500;
+
+std::unique_ptr<ImapClient> connectedTo(const FakeImapServer &server)
+{
+    auto client = std::make_unique<ImapClient>();
+    client->setSsl(true);
+    client->setPort(server.port());
+    client->setExtraCaCertificates(QSslCertificate::fromPath(TestCertificates::instance().caFile()));
+    client->setTimeoutMs(LimitMs);
+    EXPECT_EQ(client->connect(server.host()), 1) << client->lastErrorText().toStdString();
+    return client;
+}
+
+const QString Greeting = QStringLiteral("S: * OK [CAPABILITY IMAP4rev1] fake ready\n");
+const QString FetchOne = QStringLiteral("C: * FETCH 1 (BODY.PEEK[] INTERNALDATE)\n");
+
+} // namespace
+
+TEST(ImapFakeServer, RawCommandAnswers)
+{
+    // Tagged answer only: still a non-empty response.
+    FakeImapServer server(Greeting + u"C: * ID (\"GUID\" \"1\")\nS: $TAG OK ID done\n"_qs);
+    auto client = connectedTo(server);
+    const QString answer = client->sendRawCommand(u"ID (\"GUID\" \"1\")"_qs);
+    EXPECT_TRUE(answer.endsWith(u" OK ID done"_qs)) << answer.toStdString();
+    EXPECT_TRUE(server.scriptDone());
+
+    // Not one line: refused before anything is sent.
+    EXPECT_TRUE(client->sendRawCommand(u"NOOP\r\nA9 LOGOUT"_qs).isEmpty());
+    EXPECT_FALSE(client->lastErrorText().isEmpty());
+    EXPECT_EQ(server.clientLines().size(), 1);
+}
+
+TEST(ImapFakeServer, ConnectionClosedInsteadOfAnAnswer)
+{
+    FakeImapServer server(Greeting + u"C: * ID *\nCLOSE\n"_qs);
+    auto client = connectedTo(server);
+    EXPECT_TRUE(client->sendRawCommand(u"ID (\"GUID\" \"1\")"_qs).isEmpty());
+    EXPECT_TRUE(client->lastErrorText().contains(u"ID (\"GUID\" \"1\")"_qs));
+    EXPECT_TRUE(client->lastErrorText().contains(u"Connection lost"_qs)) << client->lastErrorText().toStdString();
+    EXPECT_FALSE(client->isConnected());
+    EXPECT_EQ(client->login(u"ann"_qs, u"pw"_qs), 0);
+    EXPECT_TRUE(client->lastErrorText().contains(u"Not connected"_qs));
+}
+
+TEST(ImapFakeServer, ByeGreetingRefusesTheConnection)
+{
+    FakeImapServer server(u"S: * BYE too busy\nCLOSE\n"_qs);
+    ImapClient client;
+    client.setSsl(true);
+    client.setPort(server.port());
+    client.setExtraCaCertificates(QSslCertificate::fromPath(TestCertificates::instance().caFile()));
+    EXPECT_EQ(client.connect(server.host()), 0);
+    EXPECT_TRUE(client.lastErrorText().contains(u"too busy"_qs)) << client.lastErrorText().toStdString();
+    EXPECT_FALSE(client.isConnected());
+}
+
+TEST(ImapFakeServer, SlowOrBrokenAnswersFailWithinTheLimit)
+{
+    struct Case {
+        const char *name;
+        QString script;
+        QString expectedError;
+    };
+    const QString longLine = u"RAW * OK "_qs + QString(1100 * 1024, u'x') + u"\n"_qs;
+    const QList<Case> cases = {
+        {"dropped mid-literal", u"S: * 1 FETCH (BODY[] {1000}\nRAW From: a@b\\r\\nSubject: cut\\r\\n\nCLOSE\n"_qs,
+         u"Connection lost"_qs},
+        {"stall", u"S: * 1 FETCH (BODY[] {10}\nSTALL\n"_qs, u"within 1500 ms"_qs},
+        {"drip", u"DRIP 150 * 1 FETCH (BODY[] {5}\\r\\nhello)\\r\\n$TAG OK done\\r\\n\n"_qs, u"within 1500 ms"_qs},
+        {"garbage line", u"S: hello there, how are you\n"_qs, u"Unexpected line"_qs},
+        {"unknown tag", u"S: Z99 OK not yours\n"_qs, u"Unexpected line"_qs},
+        {"unterminated quote in FETCH", u"S: * 1 FETCH (INTERNALDATE \"1-Jan-2020\n"_qs, u"Malformed response"_qs},
+        {"absurd literal", u"S: * 1 FETCH (BODY[] {99999999999}\nSTALL\n"_qs, u"literal too large"_qs},
+        {"line without end", longLine + u"STALL\n"_qs, u"line longer"_qs},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeImapServer server(Greeting + FetchOne + c.script);
+        auto client = connectedTo(server);
+        int polls = 0;
+        QObject::connect(client.get(), &ImapClient::abortCheck, [&](bool &) { ++polls; });
+        EXPECT_EQ(client->fetchSingle(1, false), nullptr);
+        EXPECT_TRUE(client->lastErrorText().contains(c.expectedError)) << client->lastErrorText().toStdString();
+        EXPECT_TRUE(client->lastErrorText().startsWith(u"A1 FETCH 1 (BODY.PEEK[] INTERNALDATE)"_qs));
+        EXPECT_FALSE(client->isConnected());
+        EXPECT_GT(polls, 0);
+    }
+}
+
+TEST(ImapFakeServer, FetchTakesOnlyTheAskedNumber)
+{
+    const QString script = Greeting + u"C: * FETCH 2 (BODY.PEEK[] INTERNALDATE)\n"
+                                      "S: * 1 FETCH (FLAGS (\\Seen))\n"
+                                      "RAW * 1 FETCH (BODY[] {27}\\r\\nFrom: x@y\\r\\nSubject: one\\r\\n\\r\\n)\\r\\n\n"
+                                      "RAW * 2 FETCH (INTERNALDATE \"05-Mar-2021 10:00:00 +0000\" BODY[] {42}\\r\\n"
+                                      "From: Bo <bo@ex.org>\\r\\nSubject: two\\r\\n\\r\\nhi\\r\\n)\\r\\n\n"
+                                      "S: * 3 EXISTS\n"
+                                      "S: $TAG OK Fetch completed.\n"
+                                      "C: * FETCH 1 (BODY.PEEK[] INTERNALDATE)\n"
+                                      "S: * 2 FETCH (FLAGS ())\n"
+                                      "S: $TAG OK Fetch completed.\n"_qs;
+    FakeImapServer server(script);
+    auto client = connectedTo(server);
+    QList<int> percents;
+    QObject::connect(client.get(), &ImapClient::percentDone, [&](int p) { percents.append(p); });
+    const auto email = client->fetchSingle(2, false);
+    ASSERT_NE(email, nullptr) << client->lastErrorText().toStdString();
+    EXPECT_EQ(email->Subject, u"two"_qs);
+    EXPECT_EQ(email->FromAddress, u"bo@ex.org"_qs);
+    EXPECT_EQ(percents.value(percents.size() - 1), 100);
+    EXPECT_EQ(client->messageCount(), 3);
+
+    // Only another number's data: no message.
+    EXPECT_EQ(client->fetchSingle(1, false), nullptr);
+    EXPECT_TRUE(client->lastErrorText().contains(u"no message"_qs)) << client->lastErrorText().toStdString();
+    EXPECT_TRUE(client->isConnected());
+    EXPECT_TRUE(server.scriptDone());
+}
+
+TEST(ImapFakeServer, ListNamesAsTheServerSendsThem)
+{
+    const QString script = Greeting + u"C: * LIST \"\" \"*\"\n"
+                                      "S: * LIST (\\HasNoChildren) \"/\" INBOX\n"
+                                      "S: * LIST (\\Noselect \\HasChildren) \"/\" \"[Yahoo! Mail]\"\n"
+                                      "S: * LIST (\\HasNoChildren) \"/\" \"[Yahoo! Mail]/Sent \\\"Items\\\" \\\\ old\"\n"
+                                      "S: * LIST () NIL {10}\n"
+                                      "RAW Odd {Name}\\r\\n\n"
+                                      "S: * LIST () \"/\" Entw&APw-rfe\n"
+                                      "S: * LIST () \"/\" Broken&AP\n"
+                                      "S: $TAG OK List completed.\n"
+                                      "C: * SELECT \"Entw&APw-rfe\"\n"
+                                      "S: * 4 EXISTS\n"
+                                      "S: $TAG OK [READ-WRITE] Select completed.\n"
+                                      "C: * SELECT \"Broken&AP\"\n"
+                                      "S: $TAG NO Mailbox doesn't exist\n"_qs;
+    FakeImapServer server(script);
+    auto client = connectedTo(server);
+    const auto list = client->listMailboxes(QString(), u"*"_qs);
+    ASSERT_NE(list, nullptr) << client->lastErrorText().toStdString();
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names.append(list->name(i));
+    EXPECT_EQ(names, (QStringList{u"INBOX"_qs, u"[Yahoo! Mail]"_qs, u"[Yahoo! Mail]/Sent \"Items\" \\ old"_qs,
+                                  u"Odd {Name}"_qs, u"Entwürfe"_qs, u"Broken&AP"_qs}));
+    EXPECT_TRUE(list->name(6).isEmpty());
+
+    EXPECT_EQ(client->selectMailbox(u"Entwürfe"_qs), 1) << client->lastErrorText().toStdString();
+    EXPECT_EQ(client->messageCount(), 4);
+    EXPECT_EQ(client->selectMailbox(u"Broken&AP"_qs), 0); // sent as listed, not re-encoded
+    EXPECT_EQ(client->messageCount(), 0);
+    EXPECT_TRUE(client->lastErrorText().contains(u"NO Mailbox doesn't exist"_qs));
+    EXPECT_TRUE(server.scriptDone()) << server.mismatch().toStdString();
+}
+
+TEST(ImapFakeServer, ConnectAgainClosesTheOldConnection)
+{
+    FakeImapServer first(Greeting);
+    FakeImapServer second(Greeting);
+    auto client = connectedTo(first);
+    ASSERT_TRUE(WaitUntil([&] { return first.connected(); }));
+    client->setPort(second.port());
+    EXPECT_EQ(client->connect(second.host()), 1);
+    EXPECT_TRUE(WaitUntil([&] { return !first.connected(); }));
+    EXPECT_TRUE(client->isConnected());
+    EXPECT_EQ(client->disconnect(), 1);
+    EXPECT_TRUE(WaitUntil([&] { return !second.connected(); }));
+    EXPECT_FALSE(client->isConnected());
+}
+
+TEST(ImapFakeServer, AbortDuringADripGivesUp)
+{
+    FakeImapServer server(Greeting + FetchOne + u"DRIP 100 * 1 FETCH (BODY[] {30}\\r\\n0123456789012345678901234567890)\\r\\n\n"_qs);
+    auto client = connectedTo(server);
+    client->setTimeoutMs(60000);
+    int percentSeen = 0;
+    QObject::connect(client.get(), &ImapClient::percentDone, [&](int p) { percentSeen = qMax(percentSeen, p); });
+    QObject::connect(client.get(), &ImapClient::abortCheck, [&](bool &abort) { abort = percentSeen > 0; });
+    EXPECT_EQ(client->fetchSingle(1, false), nullptr);
+    EXPECT_TRUE(client->lastErrorText().endsWith(u"aborted"_qs)) << client->lastErrorText().toStdString();
+    EXPECT_GT(percentSeen, 0);
+    EXPECT_LT(percentSeen, 100);
+}
+
+TEST(ImapFakeServer, PropertiesNeverSet)
+{
+    ImapClient client;
+    EXPECT_EQ(client.connect(QString()), 0);
+    EXPECT_TRUE(client.lastErrorText().contains(u"No host name"_qs));
+    client.setPort(0);
+    EXPECT_EQ(client.connect(u"localhost"_qs), 0);
+    EXPECT_TRUE(client.lastErrorText().contains(u"Invalid port 0"_qs));
+    EXPECT_FALSE(client.isConnected());
+    EXPECT_EQ(client.fetchSingle(1, false), nullptr);
+    EXPECT_EQ(client.listMailboxes(QString(), u"*"_qs), nullptr);
+}
