@@ -23,13 +23,22 @@ public:
 
     QString host() const;   // "localhost": the name in the server certificate
     int port() const;       // imaps
+    int plainPort() const;  // plain IMAP (no TLS) on the same host: for "TLS to a plain port"
     QString caFile() const; // PEM of the CA that signed the server certificate
 
-    // The account seeded from tests/data/mailboxes (see the README there).
+    // The account seeded from tests/data/mailboxes (see the README there):
+    // "ann.example" / "s3cret-Pw".
     Account seededAccount() const;
-    QStringList seededFolders() const; // in the order the server lists them
-    // A fresh account of its own with the given folders (INBOX always exists).
+    QStringList seededFolders() const; // in the order the server lists them, names in UTF-8
+    // The folders and messages of tests/data/mailboxes, in the manifest's order (no server needed).
+    static QList<Folder> loadSeedData();
+    // A fresh account of its own with the given folders (INBOX always exists), written before
+    // its first login; names are unique in the process ("user1.example", ...). Folder names
+    // must not contain "." (the Maildir++ hierarchy character). Throws std::runtime_error.
     Account createAccount(const QList<Folder> &folders);
+    // The same with a password of the caller's choice (no ":" or line break).
+    Account createAccount(const QList<Folder> &folders, const QString &password);
+    // Through doveadm, at any time: the folder must exist. Throws std::runtime_error.
     void appendMessage(const Account &account, const QString &folder, const QByteArray &message);
 
     // Points the program at this server: QUORVANE_IMAP_HOST, QUORVANE_IMAP_PORT, QUORVANE_CA_FILE.
@@ -39,6 +48,8 @@ public:
     // and a second CA that signed nothing the server uses (an untrusted chain).
     QString serverCertFile() const;
     QString serverKeyFile() const;
+    QString untrustedCaFile() const;
+    QString logFile() const; // Dovecot's log, to look into when a test fails
 
 private:
     DovecotFixture();
