@@ -1,0 +1,125 @@
+#include "results/form2.h"
+
+#include "mail/clschilkatimap.h"
+#include "mail/errortrap.h"
+#include "support/apperror.h"
+#include "support/doevents.h"
+#include "support/messageseam.h"
+#include "support/pointer.h"
+#include "support/startup.h"
+#include "support/vbnumber.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <limits>
+
+namespace {
+
+// A session range is a 32-bit number: a value that does not fit is an overflow, not a wrap.
+qint32 RoundedRangeNumber(double value)
+{
+    const double rounded = RoundHalfEven(value);
+    if (rounded < double(std::numeric_limits<qint32>::min()) || rounded > double(std::numeric_limits<qint32>::max()))
+        throw AppError(QStringLiteral("Overflow"));
+    return qint32(rounded);
+}
+
+} // namespace
+
+Form2::Form2(bool &bRangeAccepted, bool &bNoDoneMessage, QWidget *owner)
+    : QDialog(owner), m_bRangeAccepted(bRangeAccepted), m_bNoDoneMessage(bNoDoneMessage),
+      m_from(new QLineEdit(QStringLiteral("1"), this)), m_to(new QLineEdit(this)),
+      m_toLabel(new QLabel(QStringLiteral("To (Max of )"), this)),
+      m_continue(new QPushButton(QStringLiteral("Continue"), this)), m_command1(new QPushButton(this))
+{
+    setWindowTitle(QStringLiteral("Get Some Emails"));
+    auto *layout = new QGridLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("From:"), this), 0, 0);
+    layout->addWidget(m_toLabel, 0, 1);
+    layout->addWidget(m_from, 1, 0);
+    layout->addWidget(m_to, 1, 1);
+    layout->addWidget(m_continue, 2, 0, 1, 2);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Command1 lies outside the visible area: it is there so that Enter continues.
+    m_command1->setGeometry(-200, -200, 10, 10);
+    m_command1->setFocusPolicy(Qt::NoFocus);
+    m_command1->setDefault(true);
+    m_continue->setAutoDefault(false);
+
+    connect(m_continue, &QPushButton::clicked, this, &Form2::PushButton1_Click);
+    connect(m_command1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
+}
+
+void Form2::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    Form_Load();
+}
+
+void Form2::Form_Load()
+{
+    ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("Form_Load"));
+    trap(100, [&] {
+        ApplySystemFaceColor(this);
+        setWindowIcon(QApplication::windowIcon());
+    });
+    trap(101, [&] {
+        const QString handFile = ProgramFolder() + QStringLiteral("/HAND-M.CUR");
+        if (FileExists(handFile) && LoadHandPointer(m_continue, handFile))
+            SetPointer(m_continue, PointerShape::Hand);
+    });
+    trap(102, [&] { m_bRangeAccepted = false; });
+    trap(103, [&] {
+        m_from->setText(QStringLiteral("1"));
+        m_to->setText(QString::number(m_maxMessage));
+    });
+    trap(104, [&] { m_toLabel->setText(QStringLiteral("To (Max of ") + QString::number(m_maxMessage) + QLatin1Char(')')); });
+    trap(105, [&] {
+        setTabOrder(m_to, m_from);
+        setTabOrder(m_from, m_continue);
+        m_to->selectAll();
+        m_to->setFocus(Qt::OtherFocusReason);
+    });
+}
+
+void Form2::PushButton1_Click()
+{
+    ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("PushButton1_Click"));
+    trap(100, [] { DoEvents(); });
+    double fromValue = 0;
+    trap(101, [&] { fromValue = LeadingNumber(m_from->text()); });
+    if (!(fromValue > 0)) {
+        MsgBox(QStringLiteral("Please input a value greater than zero."));
+        return;
+    }
+    double toValue = 0;
+    trap(102, [&] { toValue = LeadingNumber(m_to->text()); });
+    if (!(toValue > 0) || toValue > m_maxMessage) {
+        MsgBox(QStringLiteral("Please input max value greater than 0 and less than or equal to ")
+               + QString::number(m_maxMessage));
+        return;
+    }
+    // The range is set only as a whole: a number that cannot be a message number keeps the dialog open.
+    const bool rangeSet = trap(103, [&] {
+        if (!m_session)
+            throw AppError(QStringLiteral("Object variable or With block variable not set"));
+        const qint32 first = RoundedRangeNumber(fromValue);
+        const qint32 last = RoundedRangeNumber(toValue);
+        m_session->setCurrentLocation(first);
+        m_session->setMaxRecord(last);
+    });
+    if (!rangeSet)
+        return;
+    m_bRangeAccepted = true;
+    accept();
+}
+
+void Form2::done(int result)
+{
+    m_bNoDoneMessage = true;
+    QDialog::done(result);
+}

@@ -1,0 +1,244 @@
+#include "results/retrieval.h"
+
+#include "imap/connectionoverrides.h"
+#include "mail/clschilkatimap.h"
+#include "mail/errortrap.h"
+#include "results/form2.h"
+#include "results/mailstore.h"
+#include "results/resultslist.h"
+#include "results/sessionholder.h"
+#include "support/apperror.h"
+#include "support/doevents.h"
+#include "support/messageseam.h"
+#include "support/pointer.h"
+#include "support/textprogressbar.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace {
+
+const QString SignedOutCaption = QStringLiteral("1. Connect");
+const QString GetAllCaption = QStringLiteral("2a. Get All Emails");
+const QString GetSomeCaption = QStringLiteral("2b. Get Some Emails");
+const QString StopCaption = QStringLiteral("Stop");
+constexpr int RestingWidthTwips = 3840;
+constexpr int RunningWidthTwips = 7800; // the Stop button covers both places
+
+// A session that Stop (or a disconnect) has let go of: the run only unwinds from then on.
+bool Stopped(const std::shared_ptr<clsChilkatIMAP> &session)
+{
+    return !session || session->AbortProcess;
+}
+
+// Counts the runs on the stack: Stop and a new run may nest inside a run's yields.
+class RunningScope {
+public:
+    explicit RunningScope(int &count) : m_count(count) { ++m_count; }
+    ~RunningScope() { --m_count; }
+
+private:
+    int &m_count;
+};
+
+} // namespace
+
+Retrieval::Retrieval(MainWindowParts parts) : p(parts)
+{
+    p.PushButton3->setFixedWidth(TwipsToPixels(RestingWidthTwips));
+    p.PushButton2->setFixedWidth(TwipsToPixels(RestingWidthTwips));
+}
+
+bool Retrieval::isRunning() const
+{
+    return m_running > 0;
+}
+
+void Retrieval::stopRunning()
+{
+    if (!isRunning() || p.PushButton3->text() != StopCaption)
+        return;
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click"));
+    Stop(trap);
+}
+
+void Retrieval::PushButton3_Click()
+{
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click"));
+    if (p.PushButton1->text() == SignedOutCaption) {
+        MsgBox(QStringLiteral("Please connect first (Step 1) before using this feature."));
+        return;
+    }
+    if (p.PushButton3->text() == StopCaption) {
+        Stop(trap);
+        return;
+    }
+    const QString folder = p.Combo2->currentText();
+    if (folder.isEmpty()) {
+        MsgBox(QStringLiteral("Please select a folder"));
+        return;
+    }
+    RunningScope running(m_running);
+    enterRunMode(trap, p.PushButton3);
+    trap(110, [&] { clearList(); });
+    trap(111, [&] { *p.bRuleMatched = false; });
+
+    if (p.oChilkat->get() || signInNewSession(trap)) {
+        // The run's own hold: Stop may empty oChilkat during any call below.
+        const std::shared_ptr<clsChilkatIMAP> session = p.oChilkat->get();
+        if (!Stopped(session)) {
+            trap(120, [&] {
+                session->setCurrentLocation(1);
+                session->setMaxRecord(session->GetTotalMessage(folder));
+            });
+            if (!Stopped(session)) {
+                if (session->MaxRecord() > 0) {
+                    trap(130, [&] { p.mailStore->recreate(session->MaxRecord()); });
+                    trap(131, [&] { session->StartMailExtraction(folder); });
+                } else {
+                    MsgBox(QStringLiteral("There are no emails in the Folder you selected."));
+                    bNoDoneMessage = true;
+                }
+            }
+        }
+        trap(140, [&] { p.list->UpdateCounters(false); });
+    }
+    endSequence(trap, p.PushButton3, p.PushButton2, GetSomeCaption);
+}
+
+void Retrieval::PushButton2_Click()
+{
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
+    if (p.PushButton1->text() == SignedOutCaption) {
+        MsgBox(QStringLiteral("Please connect first (Step 1) before using this feature."));
+        return;
+    }
+    const QString folder = p.Combo2->currentText();
+    if (folder.isEmpty()) {
+        MsgBox(QStringLiteral("Please select a folder"));
+        return;
+    }
+    RunningScope running(m_running);
+    enterRunMode(trap, p.PushButton2);
+
+    bool ranToEnd = false;
+    if (p.oChilkat->get() || signInNewSession(trap)) {
+        const std::shared_ptr<clsChilkatIMAP> session = p.oChilkat->get();
+        // Made anew for every showing; the window owns it while it lives.
+        QPointer<Form2> dialog = new Form2(bRangeAccepted, bNoDoneMessage, p.window);
+        qint32 total = 0;
+        if (!Stopped(session)) {
+            trap(120, [&] {
+                dialog->setChilkatIMAP(session);
+                dialog->setMaxMessage(session->GetTotalMessage(folder));
+            });
+        }
+        if (!Stopped(session))
+            trap(121, [&] { total = session->GetTotalMessage(folder); });
+        ranToEnd = true;
+        if (Stopped(session)) {
+            // Stopped before reading: the run ends as a finished one.
+        } else if (total > 0) {
+            bRangeAccepted = false; // only the dialog's Continue may set it
+            trap(130, [&] { MessageSeam::current().execDialog(*dialog); });
+            if (!bRangeAccepted || !dialog) {
+                ranToEnd = false;
+            } else if (!Stopped(session)) {
+                trap(131, [&] { clearList(); });
+                bNoDoneMessage = false;
+                trap(132, [&] { p.mailStore->recreate(session->MaxRecord()); });
+                trap(133, [&] { session->StartMailExtraction(folder); });
+            }
+        } else {
+            MsgBox(QStringLiteral("There are 0 emails in the Folder you selected."));
+            bNoDoneMessage = true;
+        }
+        delete dialog;
+    }
+    if (ranToEnd) {
+        trap(140, [&] { p.list->UpdateCounters(false); });
+        trap(141, [&] { *p.bRuleMatched = false; });
+    }
+    endSequence(trap, p.PushButton2, p.PushButton3, GetAllCaption);
+}
+
+void Retrieval::oChilkat_ScrapProgress(qint32 &percent)
+{
+    p.ProgressBar1->setMaximum(100);
+    p.ProgressBar1->setValue(percent);
+    // A released session has nothing to tell: the text stays as it is.
+    if (const std::shared_ptr<clsChilkatIMAP> &session = p.oChilkat->get())
+        p.ProgressBar1->setText(QStringLiteral("Reading mail ") + QString::number(session->CurrentLocation())
+                                + QStringLiteral(" of ") + QString::number(session->MaxRecord()));
+    DoEvents();
+}
+
+void Retrieval::enterRunMode(ErrorTrap &trap, QPushButton *own)
+{
+    QPushButton *other = own == p.PushButton3 ? p.PushButton2 : p.PushButton3;
+    trap(100, [&] { other->setText(StopCaption); });
+    trap(101, [&] { p.PushButton3->setFixedWidth(TwipsToPixels(RunningWidthTwips)); });
+    trap(102, [&] { p.PushButton2->setVisible(false); });
+    trap(103, [&] { SetPointer(p.window, PointerShape::Busy); });
+    trap(104, [&] { SavedCaption = own->text(); });
+    trap(105, [&] { own->setText(StopCaption); });
+}
+
+void Retrieval::clearList()
+{
+    p.list->clear();
+    p.list->view()->setSortingEnabled(false);
+    p.list->UpdateCounters(true);
+}
+
+bool Retrieval::signInNewSession(ErrorTrap &trap)
+{
+    const auto session = std::make_shared<clsChilkatIMAP>();
+    p.oChilkat->set(session);
+    const ConnectionOverrides server = ConnectionOverrides::fromEnvironment();
+    session->setChilkatIMAPObject(p.component);
+    session->setSSL(true);
+    session->setPORT(server.port);
+    session->setIMAPServer(server.host);
+    session->setUsername(p.Text1->text());
+    session->setPassword(p.Text2->text());
+    bNoDoneMessage = false;
+    bool signedIn = false;
+    // An error inside Connect is reported and then taken as a failed sign-in.
+    trap(115, [&] { signedIn = session->Connect(); });
+    if (!signedIn)
+        bNoDoneMessage = true;
+    return signedIn;
+}
+
+void Retrieval::Stop(ErrorTrap &trap)
+{
+    trap(300, [&] { p.PushButton3->setText(SavedCaption); });
+    trap(301, [&] { p.PushButton2->setText(GetSomeCaption); });
+    trap(302, [&] { p.PushButton3->setFixedWidth(TwipsToPixels(RestingWidthTwips)); });
+    trap(303, [&] { p.PushButton2->setVisible(true); });
+    trap(304, [&] {
+        if (p.oChilkat->get())
+            (*p.oChilkat)->AbortProcess = true;
+    });
+    trap(305, [&] { p.oChilkat->reset(); });
+}
+
+void Retrieval::endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *other, const QString &otherRestingText)
+{
+    trap(400, [&] { p.oChilkat->reset(); });
+    trap(401, [&] { SetPointer(p.window, PointerShape::Default); });
+    trap(402, [&] {
+        p.ProgressBar1->setValue(0);
+        p.ProgressBar1->setText(QStringLiteral("Progress Bar"));
+    });
+    trap(403, [&] { own->setText(SavedCaption); });
+    trap(404, [&] { other->setText(otherRestingText); });
+    trap(405, [&] { p.PushButton3->setFixedWidth(TwipsToPixels(RestingWidthTwips)); });
+    trap(406, [&] { p.PushButton2->setVisible(true); });
+    if (!bNoDoneMessage)
+        MsgBox(QStringLiteral("Done."));
+}

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class ErrorTrap;
+
 // Get All, Get Some (with the range dialog), Stop and the progress handler of the main window.
 class Retrieval {
 public:
@@ -21,10 +23,11 @@ public:
     bool bRangeAccepted = false;
 
 private:
-    bool signInNewSession(); // false: sign-in failed, go to the end sequence
-    void endSequence(QPushButton *own, QPushButton *other, const QString &otherRestingText);
-    void enterRunMode(QPushButton *own);
-    void Stop();
+    bool signInNewSession(ErrorTrap &trap); // false: sign-in failed, go to the end sequence
+    void endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *other, const QString &otherRestingText);
+    void enterRunMode(ErrorTrap &trap, QPushButton *own);
+    void Stop(ErrorTrap &trap);
+    void clearList(); // empty, unsorted, counters at 0
 
     MainWindowParts p;
     int m_running = 0;
