@@ -28,13 +28,19 @@ public:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void done(int result) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildControls();
+    void wireHandlers();
     void Form_Resize();
     void Form_Unload();
 
     ResultsList &m_mainList;
     QTreeWidget *m_view;
+    QLabel *Label1;
+    QLabel *Label2;
+    QPushButton *PushButton1, *PushButton4, *PushButton5, *PushButton6, *PushButton7, *PushButton9, *PushButton10;
     std::unique_ptr<ResultsList> m_list;
     std::unique_ptr<SelectionCommands> m_commands;
 };

@@ -1,0 +1,163 @@
+#include "export/spreadsheetexport.h"
+
+#include "export/spreadsheettarget.h"
+#include "mail/errortrap.h"
+#include "results/mailstore.h"
+#include "results/resultslist.h"
+#include "support/apperror.h"
+#include "support/doevents.h"
+#include "support/messageseam.h"
+#include "support/pointer.h"
+
+#include <QStringList>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr qsizetype PieceLength = 1022;
+constexpr qsizetype LongestLastPiece = 1023;
+
+QString markedAsText(const QString &piece)
+{
+    return piece.startsWith(u'=') ? QLatin1Char('\'') + piece : piece;
+}
+
+// One export run: the workbook it fills and the list it reads.
+class ExportRun {
+public:
+    ExportRun(ResultsList &list, const MailStore &store, const SpreadsheetTarget &target, SpreadsheetWorkbook &workbook)
+        : m_list(list), m_store(store), m_target(target), m_workbook(workbook),
+          m_columns(list.view()->columnCount())
+    {
+    }
+
+    void writeHeader()
+    {
+        const QTreeWidgetItem *header = m_list.view()->headerItem();
+        for (int c = 1; c <= m_columns; ++c) {
+            DoEvents();
+            m_trap(105, [&] { m_workbook.setCell(1, c, header->text(c - 1)); });
+        }
+    }
+
+    void writeRows()
+    {
+        const int rows = m_list.rowCount();
+        for (int r = 1; r <= rows; ++r) {
+            DoEvents();
+            if (rowGone(r))
+                return;
+            bool checked = false;
+            m_trap(106, [&] { checked = m_list.isChecked(r); });
+            if (checked)
+                writeRow(r, r + 1);
+        }
+    }
+
+private:
+    // The list can be emptied or refilled while we yield; its rows are then no longer ours.
+    bool rowGone(int r) const { return r > m_list.rowCount(); }
+
+    void writeRow(int r, int sheetRow)
+    {
+        for (int c = 1; c < m_columns; ++c) {
+            DoEvents();
+            if (rowGone(r))
+                return;
+            m_trap(107, [&] {
+                const QString text = c == 1 ? m_list.text(r, 0) : m_list.text(r, c - 1).remove(u'=');
+                m_workbook.setCell(sheetRow, c, text);
+            });
+        }
+        QStringList pieces;
+        m_trap(108, [&] { pieces = BodyPieces(m_store.at(r).PlainTextBody); });
+        for (int k = 0; k < pieces.size(); ++k) {
+            const int column = m_columns + k;
+            if (column > m_target.maxColumn()) {
+                m_trap(109, [&] {
+                    throw AppError(QStringLiteral("The body of list row %1 needs more columns than a sheet has; "
+                                                  "it was cut at column %2.")
+                                       .arg(r)
+                                       .arg(m_target.maxColumn()));
+                });
+                return;
+            }
+            m_trap(110, [&] { m_workbook.setCell(sheetRow, column, pieces[k]); });
+        }
+    }
+
+    ErrorTrap m_trap{QStringLiteral("Form1"), QStringLiteral("PushButton4_Click")};
+    ResultsList &m_list;
+    const MailStore &m_store;
+    const SpreadsheetTarget &m_target;
+    SpreadsheetWorkbook &m_workbook;
+    const int m_columns;
+};
+
+} // namespace
+
+bool SaveResultsAsExcelFileIsExcelInstalled(SpreadsheetTarget &target)
+{
+    bool available = false;
+    try {
+        available = target.isAvailable();
+    } catch (...) {
+        available = false;
+    }
+    if (!available)
+        MsgBox(QStringLiteral("Excel is not installed on this computer. You need to have it installed to use this "
+                              "software without error."));
+    return available;
+}
+
+QStringList BodyPieces(const QString &body)
+{
+    QStringList pieces;
+    qsizetype start = 0;
+    while (body.size() - start > LongestLastPiece) {
+        qsizetype length = PieceLength;
+        if (body[start + length - 1].isHighSurrogate() && body[start + length].isLowSurrogate())
+            --length; // a surrogate pair stays in one cell
+        pieces << markedAsText(body.mid(start, length));
+        start += length;
+    }
+    pieces << markedAsText(body.mid(start));
+    return pieces;
+}
+
+void PushButton4_Click(QWidget *window, ResultsList &list, const MailStore &store, SpreadsheetTarget &target)
+{
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton4_Click"));
+    bool available = false;
+    trap(100, [&] { available = SaveResultsAsExcelFileIsExcelInstalled(target); });
+    if (!available) {
+        trap(101, [&] {
+            MsgBox(QStringLiteral(
+                "Excel is not installed on this computer. You need to have it installed to use this feature."));
+        });
+        return;
+    }
+    trap(102, [&] { SetPointer(window, PointerShape::Busy); });
+    std::unique_ptr<SpreadsheetApplication> application;
+    std::unique_ptr<SpreadsheetWorkbook> workbook;
+    trap(103, [&] { application = target.createApplication(); });
+    if (application)
+        trap(104, [&] { workbook = application->addWorkbook(); });
+    // Without a workbook there is nothing to fill: one report, not one per cell.
+    bool delivered = false;
+    if (workbook) {
+        ExportRun run(list, store, target, *workbook);
+        run.writeHeader();
+        run.writeRows();
+        trap(111, [&] { workbook->autoFitColumns(); });
+        delivered = trap(112, [&] { workbook->makeVisible(); });
+    }
+    trap(113, [&] { SetPointer(window, PointerShape::Default); });
+    // A workbook the user never got is no success.
+    if (delivered)
+        trap(114, [&] { MsgBox(QStringLiteral("Done.")); });
+    trap(115, [&] {
+        workbook.reset();
+        application.reset();
+    });
+}

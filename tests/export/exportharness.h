@@ -1,0 +1,94 @@
+#pragma once
+
+#include "export/fileopener.h"
+#include "results/mailstore.h"
+#include "results/resultslist.h"
+#include "tests/support/envguard.h"
+
+#include <QLabel>
+#include <QMap>
+#include <QPair>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QWidget>
+#include <memory>
+
+// A main window's list and store made of real widgets: six columns, rows added with their
+// message record.
+struct ListFixture {
+    ListFixture();
+
+    // Appends a row: the six cells (From .. RecDate), its plain-text body and its check mark.
+    int addRow(const QStringList &cells, const QString &body = {}, bool checked = false);
+    // A row of plain cells named after the row, e.g. "from 3", "name 3", ...
+    int addPlainRow(bool checked, const QString &body = {});
+
+    QWidget window;
+    QTreeWidget *view;
+    QLabel *total;
+    QLabel *selected;
+    ResultsList list;
+    MailStore store;
+
+private:
+    QList<MailRecord> m_records;
+};
+
+// Records what would have been opened on the desktop instead of opening it.
+class RecordingOpener : public FileOpener {
+public:
+    RecordingOpener() { FileOpener::install(this); }
+    ~RecordingOpener() override { FileOpener::install(nullptr); }
+    bool open(const QString &path) override
+    {
+        opened << path;
+        return answer;
+    }
+    QStringList opened;
+    bool answer = true;
+};
+
+// A home of our own: HOME, the XDG folders and TMPDIR in a temporary folder, with a
+// Documents folder, so that nothing lands in the real home. PATH holds only our bin folder,
+// where fake programs can be put.
+class TestHome {
+public:
+    TestHome();
+    QString documents() const;
+    QString temp() const;
+    // Points the documents folder somewhere else (user-dirs.dirs, as a desktop does).
+    void setDocumentsFolder(const QString &folder);
+    // An executable script in the bin folder that prints output.
+    void addProgram(const QString &name, const QString &output = {});
+    QStringList documentFiles() const; // names in the documents folder, hidden ones included
+
+private:
+    QTemporaryDir m_dir;
+    EnvGuard m_home{"HOME"};
+    EnvGuard m_config{"XDG_CONFIG_HOME"};
+    EnvGuard m_tmp{"TMPDIR"};
+    EnvGuard m_path{"PATH"};
+};
+
+// One cell as read back: what openpyxl returns, its type and the text a spreadsheet shows.
+struct ReadCell {
+    QString value;
+    QString type;
+    QString shown;
+};
+using CellKey = QPair<int, int>; // (row, column), both from 1
+
+struct ReadWorkbook {
+    bool ok = false;
+    QString error;
+    QMap<CellKey, ReadCell> cells;
+    QMap<int, double> widths;
+    QMap<CellKey, QString> shownTexts() const;
+};
+
+// Reads a workbook with openpyxl (/usr/bin/python3 and read_xlsx.py).
+ReadWorkbook ReadXlsx(const QString &path);
+
+// The header row every export writes.
+QMap<CellKey, QString> HeaderCells();

@@ -1,0 +1,53 @@
+#!/usr/bin/python3
+"""Prints a workbook's first sheet as JSON: every cell with openpyxl's value and data type, the
+text a spreadsheet shows (shared strings with their _xHHHH_ escapes decoded once), and the
+column widths."""
+import json
+import re
+import sys
+import zipfile
+import xml.etree.ElementTree as ET
+
+import openpyxl
+from openpyxl.utils import column_index_from_string
+
+MAIN = "{http://schemas.openxmlformats.org/spreadsheetml/2006/main}"
+ESCAPE = re.compile("_x([0-9A-Fa-f]{4})_")
+
+
+def shown_texts(path):
+    with zipfile.ZipFile(path) as archive:
+        names = archive.namelist()
+        strings = []
+        if "xl/sharedStrings.xml" in names:
+            for item in ET.fromstring(archive.read("xl/sharedStrings.xml")).findall(MAIN + "si"):
+                raw = "".join(t.text or "" for t in item.iter(MAIN + "t"))
+                strings.append(ESCAPE.sub(lambda m: chr(int(m.group(1), 16)), raw))
+        shown = {}
+        sheet = ET.fromstring(archive.read("xl/worksheets/sheet1.xml"))
+        for cell in sheet.iter(MAIN + "c"):
+            value = cell.find(MAIN + "v")
+            if cell.get("t") == "s" and value is not None:
+                shown[cell.get("r")] = strings[int(value.text)]
+        return shown
+
+
+def main(path):
+    sheet = openpyxl.load_workbook(path).worksheets[0]
+    shown = shown_texts(path)
+    cells = []
+    for row in sheet.iter_rows():
+        for cell in row:
+            if cell.value is None:
+                continue
+            cells.append({"row": cell.row, "column": cell.column, "value": cell.value,
+                          "type": cell.data_type, "shown": shown.get(cell.coordinate)})
+    widths = {}
+    for letter, dimension in sheet.column_dimensions.items():
+        if dimension.customWidth:
+            widths[str(column_index_from_string(letter))] = dimension.width
+    json.dump({"cells": cells, "widths": widths}, sys.stdout)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])

@@ -1,0 +1,309 @@
+#include "export/spreadsheetexport.h"
+#include "export/xlsxtarget.h"
+#include "support/pointer.h"
+#include "tests/common/scriptedmessages.h"
+#include "tests/export/exportharness.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+const QString DetectionMessage = QStringLiteral(
+    "Excel is not installed on this computer. You need to have it installed to use this software without error.");
+const QString FeatureMessage =
+    QStringLiteral("Excel is not installed on this computer. You need to have it installed to use this feature.");
+const QString Emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+
+// An export into a workbook file, with a spreadsheet program "installed" on the PATH.
+class XlsxExport : public ::testing::Test {
+protected:
+    XlsxExport() { home.addProgram(QStringLiteral("localc")); }
+
+    // Runs the export and reads back the one workbook it opened.
+    ReadWorkbook exportAndRead()
+    {
+        const qsizetype before = opener.opened.size();
+        PushButton4_Click(&lists.window, lists.list, lists.store, target);
+        if (opener.opened.size() != before + 1)
+            return {};
+        return ReadXlsx(opener.opened.back());
+    }
+
+    // Every cell is a string cell and the table is exactly the expected one.
+    static void expectTable(const ReadWorkbook &book, const QMap<CellKey, QString> &expected)
+    {
+        ASSERT_TRUE(book.ok) << book.error.toStdString();
+        const QMap<CellKey, QString> shown = book.shownTexts();
+        for (auto cell = expected.begin(); cell != expected.end(); ++cell)
+            EXPECT_EQ(shown.value(cell.key()), cell.value()) << "cell " << cell.key().first << "," << cell.key().second;
+        for (auto cell = shown.begin(); cell != shown.end(); ++cell)
+            EXPECT_TRUE(expected.contains(cell.key())) << "unexpected cell " << cell.key().first << "," << cell.key().second;
+        for (auto cell = book.cells.begin(); cell != book.cells.end(); ++cell)
+            EXPECT_EQ(cell->type, QStringLiteral("s")) << cell.key().first << "," << cell.key().second;
+    }
+
+    TestHome home;
+    ScriptedMessages messages;
+    RecordingOpener opener;
+    ListFixture lists;
+    XlsxTarget target;
+};
+
+TEST_F(XlsxExport, NoCheckedRowGivesOnlyTheHeaderInANewDocumentsFile)
+{
+    for (int i = 0; i < 3; ++i)
+        lists.addPlainRow(false);
+    expectTable(exportAndRead(), HeaderCells());
+    EXPECT_EQ(messages.messages(), QStringList{QStringLiteral("Done.")});
+    EXPECT_TRUE(messages.errorReports().isEmpty());
+    ASSERT_EQ(opener.opened.size(), 1);
+    const QFileInfo file(opener.opened.front());
+    EXPECT_EQ(file.absolutePath(), QDir(home.documents()).absolutePath());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Quorvane export \\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d\\.xlsx$"))
+                    .match(file.fileName())
+                    .hasMatch())
+        << file.fileName().toStdString();
+    EXPECT_EQ(home.documentFiles(), QStringList{file.fileName()}); // no temporary left behind
+    EXPECT_EQ(Pointer(&lists.window), PointerShape::Default);
+}
+
+TEST_F(XlsxExport, CheckedRowsKeepTheirListPositionsAndLoseEqualsSigns)
+{
+    lists.addPlainRow(false);
+    lists.addRow({QStringLiteral("=HYPERLINK(\"x\")"), QStringLiteral("a=b=c"), QStringLiteral("ann@example.com"),
+                  QStringLiteral("=SUM(A1)"), QStringLiteral("31/08/2021 15:45:12"), QStringLiteral("44440")},
+                 QStringLiteral("=x"), true);
+    lists.addPlainRow(false);
+    lists.addPlainRow(false);
+    lists.addPlainRow(true, QStringLiteral("last body"));
+
+    QMap<CellKey, QString> expected = HeaderCells();
+    expected[{3, 1}] = QStringLiteral("=HYPERLINK(\"x\")");
+    expected[{3, 2}] = QStringLiteral("abc");
+    expected[{3, 3}] = QStringLiteral("ann@example.com");
+    expected[{3, 4}] = QStringLiteral("SUM(A1)");
+    expected[{3, 5}] = QStringLiteral("31/08/2021 15:45:12");
+    expected[{3, 6}] = QStringLiteral("=x");
+    expected[{6, 1}] = QStringLiteral("from 5");
+    expected[{6, 2}] = QStringLiteral("name 5");
+    expected[{6, 3}] = QStringLiteral("address 5");
+    expected[{6, 4}] = QStringLiteral("subject 5");
+    expected[{6, 5}] = QStringLiteral("date 5");
+    expected[{6, 6}] = QStringLiteral("last body");
+    expectTable(exportAndRead(), expected);
+    // The export leaves the list and the store as they were.
+    EXPECT_EQ(lists.list.text(2, 3), QStringLiteral("=SUM(A1)"));
+    EXPECT_EQ(lists.store.at(2).PlainTextBody, QStringLiteral("=x"));
+    EXPECT_TRUE(lists.list.isChecked(2));
+    EXPECT_FALSE(lists.list.isChecked(3));
+}
+
+TEST_F(XlsxExport, BodiesFillColumnsFromRecDateOnInPieces)
+{
+    const QStringList bodies = {QStringLiteral(""),
+                                QString(1023, u'b'),
+                                QString(1024, u'c'),
+                                QString(2045, u'd'),
+                                QString(2046, u'e'),
+                                QString(1022, u'a') + QStringLiteral("=y"),
+                                QString(1021, u'f') + Emoji + QStringLiteral("gg")};
+    for (const QString &body : bodies)
+        lists.addPlainRow(true, body);
+
+    QMap<CellKey, QString> expected = HeaderCells();
+    for (int r = 1; r <= bodies.size(); ++r)
+        for (int c = 1; c <= 5; ++c)
+            expected[{r + 1, c}] = lists.list.text(r, c - 1);
+    // Row 1 has an empty body: its cell 6 is written, empty.
+    expected[{2, 6}] = QString();
+    expected[{3, 6}] = QString(1023, u'b');
+    expected[{4, 6}] = QString(1022, u'c');
+    expected[{4, 7}] = QString(2, u'c');
+    expected[{5, 6}] = QString(1022, u'd');
+    expected[{5, 7}] = QString(1023, u'd');
+    expected[{6, 6}] = QString(1022, u'e');
+    expected[{6, 7}] = QString(1022, u'e');
+    expected[{6, 8}] = QString(2, u'e');
+    expected[{7, 6}] = QString(1022, u'a');
+    expected[{7, 7}] = QStringLiteral("=y");
+    expected[{8, 6}] = QString(1021, u'f');
+    expected[{8, 7}] = Emoji + QStringLiteral("gg");
+    expectTable(exportAndRead(), expected); // no header over columns 7 and 8
+}
+
+TEST_F(XlsxExport, TwoExportsGiveTwoFilesWithTheSameCells)
+{
+    lists.addPlainRow(true, QString(1500, u'z'));
+    lists.addPlainRow(false);
+    const ReadWorkbook first = exportAndRead();
+    const ReadWorkbook second = exportAndRead();
+    ASSERT_TRUE(first.ok && second.ok);
+    ASSERT_EQ(opener.opened.size(), 2);
+    EXPECT_NE(opener.opened[0], opener.opened[1]);
+    EXPECT_TRUE(QFileInfo::exists(opener.opened[0]));
+    EXPECT_EQ(first.shownTexts(), second.shownTexts());
+    EXPECT_EQ(first.cells.size(), 6 + 7);
+    EXPECT_EQ(home.documentFiles().size(), 2);
+}
+
+TEST_F(XlsxExport, TextsThatLookLikeFormulasStayStrings)
+{
+    lists.addRow({QStringLiteral("=1+1"), QStringLiteral("+1"), QStringLiteral("-1"), QStringLiteral("@A1"),
+                  QStringLiteral("\tx"), QString()},
+                 QStringLiteral("+SUM(A1:A2)"), true);
+    lists.addRow({QStringLiteral("@SUM(1)"), {}, {}, {}, {}, {}}, QStringLiteral("-A1"), true);
+    lists.addRow({QStringLiteral("''quoted"), {}, {}, {}, {}, {}}, QStringLiteral("'=not marked twice"), true);
+    QMap<CellKey, QString> expected = HeaderCells();
+    expected.insert(QMap<CellKey, QString>{{{2, 1}, QStringLiteral("=1+1")}, {{2, 2}, QStringLiteral("+1")}, {{2, 3}, QStringLiteral("-1")},
+                    {{2, 4}, QStringLiteral("@A1")}, {{2, 5}, QStringLiteral("\tx")},
+                    {{2, 6}, QStringLiteral("+SUM(A1:A2)")}, {{3, 1}, QStringLiteral("@SUM(1)")},
+                    {{3, 6}, QStringLiteral("-A1")},
+                    // A leading apostrophe is the text marker: one goes, the rest is shown.
+                    {{4, 1}, QStringLiteral("'quoted")}, {{4, 6}, QStringLiteral("=not marked twice")}});
+    expectTable(exportAndRead(), expected);
+}
+
+TEST_F(XlsxExport, CharactersTheFormatCannotCarryAreReplacedOrEscaped)
+{
+    const QString fffd(QChar(0xFFFD));
+    lists.addRow({QStringLiteral("bell") + QChar(7), QStringLiteral("nul") + QChar(0) + QStringLiteral("x"),
+                  QStringLiteral("_x0041_ stays"), QStringLiteral("tab\tand") + QChar(0x1B), {}, {}},
+                 QStringLiteral("line 1\r\nline 2") + QChar(0xFFFF), true);
+    QMap<CellKey, QString> expected = HeaderCells();
+    expected.insert(QMap<CellKey, QString>{{{2, 1}, QStringLiteral("bell") + fffd}, {{2, 2}, QStringLiteral("nul") + fffd + QStringLiteral("x")},
+                    {{2, 3}, QStringLiteral("_x0041_ stays")}, {{2, 4}, QStringLiteral("tab\tand") + fffd},
+                    {{2, 6}, QStringLiteral("line 1\r\nline 2") + fffd}});
+    const ReadWorkbook book = exportAndRead();
+    expectTable(book, expected);
+    // openpyxl too reads the literal as it was written.
+    EXPECT_EQ(book.cells.value({2, 3}).value, QStringLiteral("_x0041_ stays"));
+}
+
+TEST_F(XlsxExport, OverlongCellsAreCutAndReportedOnce)
+{
+    lists.addRow({QString(40000, u'f'), QString(33000, u'n'), {}, {}, {}, {}}, {}, true);
+    lists.addRow({QStringLiteral("short"), {}, {}, {}, {}, {}}, {}, true);
+    const ReadWorkbook book = exportAndRead();
+    ASSERT_TRUE(book.ok) << book.error.toStdString();
+    EXPECT_EQ(book.cells.value({2, 1}).shown, QString(32767, u'f'));
+    EXPECT_EQ(book.cells.value({2, 2}).shown, QString(32767, u'n'));
+    EXPECT_EQ(book.cells.value({3, 1}).shown, QStringLiteral("short"));
+    const QStringList shown = messages.messages();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("32767"))) << shown[0].toStdString();
+    EXPECT_EQ(shown[1], QStringLiteral("Done."));
+    EXPECT_TRUE(messages.errorReports().isEmpty());
+    // The widest column is held at the format's maximum, the others fit their longest text.
+    // libxlsxwriter stores a width with the format's padding of 0.71.
+    EXPECT_NEAR(book.widths.value(1), 255, 1);
+    EXPECT_GE(book.widths.value(4), QStringLiteral("Subject").size());
+    EXPECT_LT(book.widths.value(4), 255);
+}
+
+TEST_F(XlsxExport, ColumnsFitTheirLongestLine)
+{
+    lists.addRow({QStringLiteral("x"), {}, QString(40, u'a'), {}, {}, {}},
+                 QString(30, u'b') + QStringLiteral("\n") + QString(60, u'c'), true);
+    const ReadWorkbook book = exportAndRead();
+    ASSERT_TRUE(book.ok) << book.error.toStdString();
+    EXPECT_GE(book.widths.value(3), 40);
+    EXPECT_LT(book.widths.value(3), 45);
+    EXPECT_GE(book.widths.value(6), 60);
+    EXPECT_LT(book.widths.value(6), 65);
+    EXPECT_GE(book.widths.value(1), QStringLiteral("From").size());
+    EXPECT_LT(book.widths.value(1), 10);
+}
+
+TEST_F(XlsxExport, WithoutASpreadsheetProgramBothMessagesAndNoFile)
+{
+    QFile::remove(QDir(qEnvironmentVariable("PATH")).filePath(QStringLiteral("localc")));
+    lists.addPlainRow(true);
+    PushButton4_Click(&lists.window, lists.list, lists.store, target);
+    EXPECT_EQ(messages.messages(), (QStringList{DetectionMessage, FeatureMessage}));
+    EXPECT_TRUE(messages.errorReports().isEmpty());
+    EXPECT_TRUE(opener.opened.isEmpty());
+    EXPECT_TRUE(home.documentFiles().isEmpty());
+    EXPECT_EQ(Pointer(&lists.window), PointerShape::Default);
+}
+
+TEST_F(XlsxExport, AnUnwritableDocumentsFolderGivesAClearMessageAndNoFile)
+{
+    // Root writes into any folder with mode 555; /sys refuses even root.
+    const QString folder = geteuid() == 0 ? QStringLiteral("/sys") : home.documents();
+    if (geteuid() != 0)
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    home.setDocumentsFolder(folder);
+    lists.addPlainRow(true);
+    lists.addPlainRow(false);
+    const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
+    PushButton4_Click(&lists.window, lists.list, lists.store, target);
+
+    const QStringList reports = messages.errorReports();
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].startsWith(QStringLiteral("The workbook could not be saved in the folder \"") + folder))
+        << reports[0].toStdString();
+    EXPECT_TRUE(reports[0].contains(QStringLiteral("in Quorvane2021/08/31.Form1.PushButton4_Click ")));
+    EXPECT_TRUE(messages.messages().isEmpty()); // no "Done." for a workbook that does not exist
+    EXPECT_TRUE(opener.opened.isEmpty());
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden), before);
+    EXPECT_EQ(lists.list.rowCount(), 2);
+    EXPECT_TRUE(lists.list.isChecked(1));
+    EXPECT_FALSE(lists.list.isChecked(2));
+    EXPECT_EQ(Pointer(&lists.window), PointerShape::Default);
+    QFile::setPermissions(home.documents(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST_F(XlsxExport, WithoutADocumentsFolderTheWorkbookGoesToTheTemporaryFolder)
+{
+    QDir(home.documents()).removeRecursively();
+    lists.addPlainRow(true);
+    ASSERT_TRUE(exportAndRead().ok);
+    EXPECT_EQ(QFileInfo(opener.opened.front()).absolutePath(), QDir(home.temp()).absolutePath());
+}
+
+TEST_F(XlsxExport, AnExistingNameIsNeverOverwritten)
+{
+    lists.addPlainRow(true);
+    // A file already has the name this second gives.
+    const QString taken = NewWorkbookPath();
+    QFile(taken).open(QIODevice::WriteOnly);
+    const QString next = NewWorkbookPath();
+    EXPECT_NE(next, taken);
+    EXPECT_TRUE(next.endsWith(QStringLiteral(" (2).xlsx")) || !next.contains(QStringLiteral(" (")))
+        << next.toStdString();
+    ASSERT_TRUE(exportAndRead().ok);
+    EXPECT_EQ(QFileInfo(taken).size(), 0); // still the empty file we made
+}
+
+TEST_F(XlsxExport, AWorkbookThatCannotBeOpenedIsReportedWithItsPath)
+{
+    opener.answer = false;
+    lists.addPlainRow(true);
+    PushButton4_Click(&lists.window, lists.list, lists.store, target);
+    ASSERT_EQ(opener.opened.size(), 1);
+    ASSERT_EQ(messages.errorReports().size(), 1);
+    EXPECT_TRUE(messages.errorReports()[0].contains(opener.opened[0]));
+    EXPECT_TRUE(QFileInfo::exists(opener.opened[0])); // the file stays for the user
+    EXPECT_TRUE(messages.messages().isEmpty());
+}
+
+TEST(XlsxTargetDetection, AsksTheDesktopThenThePath)
+{
+    TestHome home;
+    XlsxTarget target;
+    EXPECT_FALSE(target.isAvailable());
+    home.addProgram(QStringLiteral("xdg-mime")); // answers with nothing: no default application
+    EXPECT_FALSE(target.isAvailable());
+    home.addProgram(QStringLiteral("xdg-mime"), QStringLiteral("libreoffice-calc.desktop"));
+    EXPECT_TRUE(target.isAvailable());
+
+    TestHome other;
+    other.addProgram(QStringLiteral("gnumeric"));
+    EXPECT_TRUE(target.isAvailable());
+}
+
+} // namespace
