@@ -7,7 +7,6 @@
 #include "results/mailstore.h"
 #include "results/resultslist.h"
 #include "results/sessionholder.h"
-#include "support/apperror.h"
 #include "support/doevents.h"
 #include "support/messageseam.h"
 #include "support/pointer.h"
@@ -85,6 +84,8 @@ void Retrieval::PushButton3_Click()
     enterRunMode(trap, p.PushButton3);
     trap(110, [&] { clearList(); });
     trap(111, [&] { *p.bRuleMatched = false; });
+    // A range dialog closed earlier leaves the flag set; a completed run must still say "Done.".
+    bNoDoneMessage = false;
 
     if (p.oChilkat->get() || signInNewSession(trap)) {
         // The run's own hold: Stop may empty oChilkat during any call below.

@@ -210,6 +210,20 @@ TEST_F(RetrievalTest, GetSomeWithAnEmptyRangeOrAClosedDialog)
     expectAtRest();
 }
 
+TEST_F(RetrievalTest, GetAllAfterAClosedRangeDialogStillSaysDone)
+{
+    connectWith(Numbered(2));
+    boxes.queueDialog([](QDialog &shown) { shown.close(); });
+    h->clickGetSome();
+    ASSERT_TRUE(boxes.messages().isEmpty());
+
+    // Connected again, so the next run uses the held session and signs in no new one.
+    connectWith(Numbered(2));
+    h->clickGetAll();
+    EXPECT_EQ(h->list->rowCount(), 2);
+    EXPECT_EQ(boxes.messages(), QStringList{Done});
+}
+
 TEST_F(RetrievalTest, EmptyFolderMessages)
 {
     connectWith({}, QStringLiteral("Nothing"));
@@ -270,10 +284,11 @@ TEST_F(RetrievalTest, SecondRunSignsInANewSessionAndAFailedSignInEndsSilently)
 TEST_F(RetrievalTest, StopAfterARowAddsNoMoreRows)
 {
     connectWith(Numbered(8));
+    std::shared_ptr<clsChilkatIMAP> session;
     h->afterListing = [&](qint32 uID) {
-        if (uID == 3)
-            h->clickGetAll(); // the button shows "Stop"
         if (uID == 3) {
+            session = h->oChilkat->get();
+            h->clickGetAll(); // the button shows "Stop"
             EXPECT_EQ(h->PushButton3->text(), QStringLiteral("2a. Get All Emails"));
             EXPECT_FALSE(h->PushButton2->isHidden());
             EXPECT_TRUE(IsBusy(&h->window)) << "Stop leaves the pointer to the run's end";
@@ -282,6 +297,9 @@ TEST_F(RetrievalTest, StopAfterARowAddsNoMoreRows)
     };
     h->clickGetAll();
     EXPECT_EQ(h->listedIds, (QList<qint32>{1, 2, 3}));
+    ASSERT_TRUE(session);
+    EXPECT_TRUE(session->AbortProcess);
+    EXPECT_EQ(session->CurrentLocation(), 4) << "the session's loop ended at the next number";
     EXPECT_EQ(h->Label1->text(), QStringLiteral("Total Number Of Emails: 3"));
     EXPECT_EQ(boxes.messages(), QStringList{Done});
     expectAtRest();
@@ -290,9 +308,11 @@ TEST_F(RetrievalTest, StopAfterARowAddsNoMoreRows)
 TEST_F(RetrievalTest, DisconnectDuringARunStopsItFirst)
 {
     connectWith(Numbered(6));
+    std::shared_ptr<clsChilkatIMAP> session;
     h->afterListing = [&](qint32 uID) {
         if (uID != 2)
             return;
+        session = h->oChilkat->get();
         h->retrieval->stopRunning();
         h->component.disconnect();
         h->PushButton1->setText(QStringLiteral("1. Connect"));
@@ -301,6 +321,8 @@ TEST_F(RetrievalTest, DisconnectDuringARunStopsItFirst)
     h->clickGetAll();
     EXPECT_EQ(h->listedIds, (QList<qint32>{1, 2}));
     EXPECT_EQ(h->list->rowCount(), 0) << "no stray rows after the disconnect";
+    ASSERT_TRUE(session);
+    EXPECT_EQ(session->CurrentLocation(), 3) << "no further numbers tried on the closed connection";
     EXPECT_EQ(boxes.messages(), QStringList{Done});
     EXPECT_TRUE(boxes.errorReports().isEmpty()) << boxes.errorReports().value(0).toStdString();
     expectAtRest();
@@ -318,6 +340,7 @@ TEST(RetrievalSlowServerTest, StopDuringAStalledFetch)
     const QString second = SignInAndSelect(5) + FetchAnswer(1, messages[0]) + FetchAnswer(2, messages[1])
         + QStringLiteral("C: * FETCH 3 (BODY.PEEK[] INTERNALDATE)\nSTALL\n");
     FakeImapServer server(QStringList{first, second});
+    DovecotFixture::instance().exportEnvironment(); // the CA; the server's own address below
     qputenv("QUORVANE_IMAP_HOST", server.host().toUtf8());
     qputenv("QUORVANE_IMAP_PORT", QByteArray::number(server.port()));
     ScriptedMessages boxes;
@@ -327,7 +350,9 @@ TEST(RetrievalSlowServerTest, StopDuringAStalledFetch)
         << server.mismatch().toStdString();
 
     bool stopClicked = false;
+    std::shared_ptr<clsChilkatIMAP> session;
     h.afterListing = [&](qint32 uID) {
+        session = h.oChilkat->get();
         if (uID == 2)
             QTimer::singleShot(300, &h.window, [&] {
                 stopClicked = true;
@@ -339,6 +364,8 @@ TEST(RetrievalSlowServerTest, StopDuringAStalledFetch)
     EXPECT_TRUE(server.mismatch().isEmpty()) << server.mismatch().toStdString();
     EXPECT_TRUE(server.clientLines().last().contains(QStringLiteral("FETCH 3"))) << "stopped inside the third fetch";
     EXPECT_EQ(h.listedIds, (QList<qint32>{1, 2}));
+    ASSERT_TRUE(session);
+    EXPECT_EQ(session->CurrentLocation(), 3) << "the abort ended the stalled fetch and the loop";
     EXPECT_EQ(h.list->rowCount(), 2);
     EXPECT_EQ(h.Label1->text(), QStringLiteral("Total Number Of Emails: 2"));
     EXPECT_EQ(boxes.messages(), QStringList{Done});
@@ -347,4 +374,26 @@ TEST(RetrievalSlowServerTest, StopDuringAStalledFetch)
     EXPECT_FALSE(IsBusy(&h.window));
     EXPECT_EQ(h.ProgressBar1->text(), QStringLiteral("Progress Bar"));
     DovecotFixture::instance().exportEnvironment();
+}
+
+TEST(RetrievalSlowServerTest, StopWhileTheFolderIsCountedReadsNothing)
+{
+    // The count's SELECT never gets an answer; Stop arrives meanwhile.
+    const QString script = SignInAndSelect(5).replace(
+        QStringLiteral("C: * SELECT *\nS: * 5 EXISTS\nS: $TAG OK [READ-WRITE] Select completed\n"),
+        QStringLiteral("C: * LIST *\nS: * LIST () \"/\" INBOX\nS: $TAG OK List completed\nC: * SELECT *\nSTALL\n"));
+    FakeImapServer server(script);
+    DovecotFixture::instance().exportEnvironment();
+    ScriptedMessages boxes;
+    ResultsHarness h;
+    ASSERT_TRUE(h.connectTo(server.host(), server.port(), QStringLiteral("ann"), QStringLiteral("pw"),
+                            QStringLiteral("INBOX")))
+        << server.mismatch().toStdString();
+    QTimer::singleShot(300, &h.window, [&] { h.clickGetAll(); });
+    h.clickGetAll();
+    EXPECT_EQ(server.connectionCount(), 1) << "a stopped run does not sign in again to read";
+    EXPECT_FALSE(boxes.messages().contains(QStringLiteral("There are no emails in the Folder you selected.")));
+    EXPECT_EQ(boxes.messages().last(), Done);
+    EXPECT_EQ(h.PushButton3->text(), QStringLiteral("2a. Get All Emails"));
+    EXPECT_FALSE(IsBusy(&h.window));
 }
