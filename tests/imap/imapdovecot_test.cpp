@@ -3,6 +3,7 @@
 #include "tests/common/dovecotfixture.h"
 
 #include <QSslCertificate>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 // The component against a real Dovecot over TLS.
@@ -223,6 +224,7 @@ TEST(ImapDovecot, FetchTheSeededInbox)
             expected = folder.messages;
     ASSERT_FALSE(expected.isEmpty());
     ASSERT_EQ(client->messageCount(), expected.size());
+    QList<Email> fetched;
     for (int n = 1; n <= expected.size(); ++n) {
         const auto email = client->fetchSingle(n, false);
         ASSERT_NE(email, nullptr) << n << client->lastErrorText().toStdString();
@@ -233,7 +235,17 @@ TEST(ImapDovecot, FetchTheSeededInbox)
         EXPECT_EQ(email->PlainTextBody, direct.PlainTextBody) << n;
         EXPECT_EQ(email->HTMLTextBody, direct.HTMLTextBody) << n;
         EXPECT_TRUE(email->Date.isValid()) << n;
+        fetched.append(*email);
     }
+    ASSERT_GE(fetched.size(), 9);
+    EXPECT_EQ(fetched[0].FromAddress, u"alice.martin@example.com"_qs);
+    EXPECT_EQ(fetched[0].Subject, u"hello"_qs);
+    EXPECT_TRUE(fetched[0].PlainTextBody.contains(u"Just saying hello."_qs));
+    EXPECT_EQ(fetched[3].Subject, u"Grüße aus München"_qs);
+    EXPECT_TRUE(fetched[6].PlainTextBody.isEmpty());
+    EXPECT_TRUE(fetched[6].HTMLTextBody.contains(u"invoice"_qs));
+    // No Date header: the server's INTERNALDATE stands in.
+    EXPECT_EQ(fetched[8].Date.toUTC(), QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5), QTimeZone::utc()));
     EXPECT_FALSE(client->sendRawCommand(u"FETCH 1:* (FLAGS)"_qs).contains(u"\\Seen"_qs));
 }
 

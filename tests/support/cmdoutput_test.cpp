@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+#include "tests/support/qstringprinter.h"
+
 #include <gtest/gtest.h>
 
 using CmdOutput::GetCommandOutput;

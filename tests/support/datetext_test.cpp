@@ -1,6 +1,8 @@
 #include "support/datetext.h"
 
 #include <QTimeZone>
+#include "tests/support/qstringprinter.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -16,9 +18,14 @@ void expectRoundTrips(const QLocale &locale)
         const QDateTime midnight(day, QTime(0, 0));
         const QDateTime daytime(day, QTime(0, 0).addSecs((dayIndex * 7919 + 1) % 86400));
         for (const QDateTime &value : {midnight, daytime}) {
+            // A local time skipped by a DST change never comes from a clock; an hour that
+            // repeats may read back as its other instance, so the wall-clock fields are compared.
+            if (!value.isValid())
+                continue;
             const QString text = DateToText(value, locale);
             const std::optional<QDateTime> back = TextToDate(text, locale);
-            if ((!back || *back != value) && ++failures <= 5)
+            const bool same = back && back->date() == value.date() && back->time() == value.time();
+            if (!same && ++failures <= 5)
                 ADD_FAILURE() << locale.name().toStdString() << ": " << text.toStdString() << " read back as "
                               << (back ? back->toString(Qt::ISODate).toStdString() : "nothing");
         }

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include "tests/support/qstringprinter.h"
+
 #include <gtest/gtest.h>
 
 namespace {

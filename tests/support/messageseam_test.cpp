@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
+#include "tests/support/qstringprinter.h"
+
 #include <gtest/gtest.h>
 
 namespace {

@@ -14,6 +14,8 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
+#include "tests/support/qstringprinter.h"
+
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,6 +1,8 @@
 #include "support/apperror.h"
 #include "support/vbnumber.h"
 
+#include "tests/support/qstringprinter.h"
+
 #include <gtest/gtest.h>
 
 namespace {
