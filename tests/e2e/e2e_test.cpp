@@ -1,0 +1,222 @@
+// A newcomer's first run, in a real window on a private X server, driven by real input events:
+// sign in, read a folder, check every row, send them to a workbook, and start again signed in.
+#include "support/datetext.h"
+#include "tests/common/dovecotfixture.h"
+#include "tests/common/runtool.h"
+#include "tests/common/scratchdir.h"
+#include "tests/common/wait.h"
+#include "tests/e2e/quorvaneapp.h"
+#include "tests/e2e/xsession.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTimeZone>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString Folder = QStringLiteral("Bulk");
+constexpr int BulkMessages = 30;
+const QString Connected = QStringLiteral("Connected to Yahoo! Mail. Please select folder to extract emails from.");
+
+QJsonArray readWorkbook(const QString &path)
+{
+    const QByteArray json = runTool(QStringLiteral("/usr/bin/python3"),
+                                    {QStringLiteral(QUORVANE_E2E_SOURCE_DIR "/readworkbook.py"), path});
+    const QJsonObject book = QJsonDocument::fromJson(json).object();
+    EXPECT_EQ(book.value(QStringLiteral("sheets")).toInt(), 1);
+    return book.value(QStringLiteral("rows")).toArray();
+}
+
+// A row's cells joined by " | ", readable in a failure message.
+std::string texts(const QJsonArray &row, int cells)
+{
+    QStringList out;
+    for (int c = 0; c < cells; ++c)
+        out.append(row.at(c).toString());
+    return out.join(QStringLiteral(" | ")).toStdString();
+}
+
+int countLines(const QString &path, const QString &line)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    return QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n")).count(line);
+}
+
+// What xdg-open was handed: one file:// address; the path it names. The opener runs detached,
+// so its note may come a moment after the program has moved on.
+QString openedWorkbook(const QuorvaneApp &app)
+{
+    WaitUntil([&] { return app.openedFile().endsWith(QLatin1Char('\n')); }, 30000);
+    const QStringList calls = app.openedFile().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (calls.size() != 1)
+        return QString();
+    const QUrl url(calls.first());
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+void signIn(XSession &x, QuorvaneApp &app, const DovecotFixture::Account &account)
+{
+    app.click(QStringLiteral("Text1"));
+    x.type(account.user);
+    app.waitFor(QStringLiteral("the ID typed into Text1"),
+                [&](const ProbeState &s) { return s.text(QStringLiteral("Text1")) == account.user; });
+    app.click(QStringLiteral("Text2"));
+    x.type(account.password);
+    app.waitFor(QStringLiteral("the password typed into Text2"), [&](const ProbeState &s) {
+        return s.property(QStringLiteral("Text2"), QStringLiteral("length")).toInt() == account.password.size();
+    });
+    app.click(QStringLiteral("Check1"));
+    app.waitFor(QStringLiteral("\"Remember me\" checked and auto-connect available"), [](const ProbeState &s) {
+        return s.property(QStringLiteral("Check1"), QStringLiteral("checked")).toBool()
+            && s.property(QStringLiteral("Check2"), QStringLiteral("enabled")).toBool();
+    });
+    app.click(QStringLiteral("Check2"));
+    app.waitFor(QStringLiteral("\"Autoconnect when software loads\" checked"), [](const ProbeState &s) {
+        return s.property(QStringLiteral("Check2"), QStringLiteral("checked")).toBool();
+    });
+    app.click(QStringLiteral("PushButton1"));
+    app.waitFor(QStringLiteral("signed in with the folders listed"), [](const ProbeState &s) {
+        return s.text(QStringLiteral("PushButton1")) == QStringLiteral("Disconnect")
+            && s.property(QStringLiteral("Combo2"), QStringLiteral("count")).toInt() > 0;
+    });
+}
+
+void chooseFolder(XSession &x, QuorvaneApp &app, const QString &name)
+{
+    app.click(QStringLiteral("Combo2"));
+    const ProbeState open = app.waitFor(QStringLiteral("the folder list open with ") + name, [&](const ProbeState &s) {
+        const auto popup = s.window(QStringLiteral("QComboBoxPrivateContainer"));
+        return popup && popup->value(QStringLiteral("widgets")).toArray().size() > 0;
+    });
+    QRect item;
+    for (const QJsonValue &widget : open.window(QStringLiteral("QComboBoxPrivateContainer"))
+                                        ->value(QStringLiteral("widgets"))
+                                        .toArray()) {
+        for (const QJsonValue &row : widget.toObject().value(QStringLiteral("rows")).toArray()) {
+            if (row.toObject().value(QStringLiteral("text")).toString() == name)
+                item = ProbeState::rect(row.toObject());
+        }
+    }
+    ASSERT_FALSE(item.isEmpty()) << "the folder list shows no " << name.toStdString() << ":\n"
+                                 << open.dump().toStdString();
+    x.click(item.center());
+    app.waitFor(name + QStringLiteral(" chosen in Combo2"), [&](const ProbeState &s) {
+        return s.text(QStringLiteral("Combo2")) == name && !s.window(QStringLiteral("QComboBoxPrivateContainer"));
+    });
+}
+
+QString expectedDate(int n)
+{
+    return DateToText(QDateTime(QDate(2021, 3, 1), QTime(10, n), QTimeZone::utc()).toLocalTime());
+}
+
+void checkWorkbook(const QString &path)
+{
+    const QJsonArray rows = readWorkbook(path);
+    ASSERT_EQ(rows.size(), BulkMessages + 1) << "a header row and one row per message";
+    EXPECT_EQ(texts(rows[0].toArray(), 6), "From | From Name | From Address | Subject | Received Date | RecDate");
+    for (int n = 1; n <= BulkMessages; ++n) {
+        // The body's CRLF reads back as LF: XML folds line ends when the sheet is parsed.
+        const QString expected = QStringLiteral("Bulk Sender <bulk@example.com> | Bulk Sender | bulk@example.com | "
+                                                "Message %1 | %2 | This is bulk message %1.\n")
+                                     .arg(n)
+                                     .arg(expectedDate(n));
+        EXPECT_EQ(texts(rows[n].toArray(), 6), expected.toStdString()) << "sheet row " << n + 1;
+    }
+}
+
+void checkSettings(const QuorvaneApp &app, const DovecotFixture::Account &account, int folderPosition)
+{
+    ASSERT_TRUE(QFileInfo::exists(app.settingsFile())) << app.settingsFile().toStdString();
+    QSettings settings(app.settingsFile(), QSettings::IniFormat);
+    settings.beginGroup(QStringLiteral("Quorvane"));
+    EXPECT_EQ(settings.value(QStringLiteral("StayConnected")).toString(), QStringLiteral("1"));
+    EXPECT_EQ(settings.value(QStringLiteral("AutoConnect")).toString(), QStringLiteral("1"));
+    EXPECT_EQ(settings.value(QStringLiteral("User")).toString(), account.user);
+    EXPECT_EQ(settings.value(QStringLiteral("Password")).toString(), account.password);
+    EXPECT_EQ(settings.value(QStringLiteral("Combo2")).toString(), QString::number(folderPosition));
+}
+
+} // namespace
+
+TEST(FirstRun, SignInReadAFolderSendItToAWorkbookAndStartSignedIn)
+{
+    DovecotFixture &server = DovecotFixture::instance();
+    const DovecotFixture::Account account = server.seededAccount();
+    const int folderPosition = int(server.seededFolders().indexOf(Folder));
+    ASSERT_GE(folderPosition, 0) << "the seeded account has no folder " << Folder.toStdString();
+    QProcessEnvironment overrides;
+    overrides.insert(QStringLiteral("QUORVANE_IMAP_HOST"), server.host());
+    overrides.insert(QStringLiteral("QUORVANE_IMAP_PORT"), QString::number(server.port()));
+    overrides.insert(QStringLiteral("QUORVANE_CA_FILE"), server.caFile());
+
+    XSession x;
+    const QString home = makeScratchDir(QStringLiteral("e2e"));
+    {
+        QuorvaneApp app(x, home, overrides);
+        const ProbeState first = app.waitFor(QStringLiteral("the main window at rest"), [](const ProbeState &s) {
+            return s.text(QStringLiteral("PushButton1")) == QStringLiteral("1. Connect");
+        });
+        EXPECT_EQ(first.window(QStringLiteral("Form1"))->value(QStringLiteral("title")).toString(),
+                  QStringLiteral("Quorvane"));
+
+        signIn(x, app, account);
+        chooseFolder(x, app, Folder);
+        ASSERT_FALSE(testing::Test::HasFatalFailure());
+
+        app.click(QStringLiteral("PushButton3"));
+        app.answerMessageBox(QStringLiteral("Done."), 180000);
+        app.click(QStringLiteral("PushButton5"));
+        const ProbeState filled = app.waitFor(QStringLiteral("every row checked"), [](const ProbeState &s) {
+            return s.text(QStringLiteral("Label2")).endsWith(QStringLiteral(": %1").arg(BulkMessages));
+        });
+        EXPECT_EQ(filled.text(QStringLiteral("Label1")), QStringLiteral("Total Number Of Emails: %1").arg(BulkMessages));
+        const QJsonArray rows = filled.property(QStringLiteral("ListView1"), QStringLiteral("rows")).toArray();
+        ASSERT_EQ(rows.size(), BulkMessages);
+        for (const QJsonValue &row : rows)
+            EXPECT_TRUE(row.toObject().value(QStringLiteral("checked")).toBool());
+
+        const QString artifacts = QStringLiteral(QUORVANE_E2E_ARTIFACT_DIR);
+        QDir().mkpath(artifacts);
+        const QString png = artifacts + QStringLiteral("/main-window.png");
+        x.screenshot(ProbeState::rect(*filled.window(QStringLiteral("Form1"))), png);
+        EXPECT_GT(QFileInfo(png).size(), 1000);
+        EXPECT_LT(QFileInfo(png).size(), 200 * 1024);
+
+        app.click(QStringLiteral("PushButton4"));
+        app.answerMessageBox(QStringLiteral("Done."), 180000);
+        const QString workbook = openedWorkbook(app);
+        ASSERT_FALSE(workbook.isEmpty()) << "xdg-open was called with: " << app.openedFile().toStdString();
+        EXPECT_EQ(QFileInfo(workbook).absolutePath(), app.documentsDir());
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^Quorvane export \\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d\\.xlsx$"))
+                        .match(QFileInfo(workbook).fileName())
+                        .hasMatch())
+            << workbook.toStdString();
+        checkWorkbook(workbook);
+        checkSettings(app, account, folderPosition);
+        EXPECT_EQ(countLines(app.errorLogFile(), QString(52, u'*')), BulkMessages) << "one log entry per message read";
+    }
+
+    // Remember me and auto-connect: the window opens signed in, on the folder chosen last.
+    QuorvaneApp again(x, home, overrides);
+    const ProbeState start = again.waitFor(QStringLiteral("the main window after a restart"), [](const ProbeState &s) {
+        return s.widget(QStringLiteral("PushButton1")).has_value();
+    });
+    EXPECT_EQ(start.text(QStringLiteral("PushButton1")), QStringLiteral("Disconnect")) << start.dump().toStdString();
+    EXPECT_EQ(start.text(QStringLiteral("ProgressBar1")), Connected);
+    EXPECT_EQ(start.text(QStringLiteral("Combo2")), Folder);
+    EXPECT_EQ(start.text(QStringLiteral("Text1")), account.user);
+    EXPECT_EQ(start.property(QStringLiteral("Text2"), QStringLiteral("length")).toInt(), account.password.size());
+    EXPECT_TRUE(start.property(QStringLiteral("Check1"), QStringLiteral("checked")).toBool());
+    EXPECT_TRUE(start.property(QStringLiteral("Check2"), QStringLiteral("checked")).toBool());
+    QDir(home).removeRecursively();
+}
