@@ -1,8 +1,8 @@
 #include "imap/imapclient.h"
 
+#include "imap/fetchresponse.h"
 #include "imap/imapcommand.h"
 #include "imap/imapvalue.h"
-#include "imap/internaldate.h"
 #include "imap/mimereader.h"
 #include "imap/mutf7.h"
 #include "imap/responsereader.h"
@@ -25,14 +25,23 @@ const QString Interrupted = QStringLiteral("interrupted by another command on th
 // false from a handler: the response was not well formed
 using UntaggedHandler = std::function<bool(const ImapResponse &)>;
 
-// The command whose tagged answer is still to come. Kept until that answer arrives, even when
-// its call gave up, so the next call can read the rest of the answer off the connection first.
+// A command whose tagged answer is still to come. Kept until that answer arrives, even when its
+// call gave up, so the rest of the answer is read off the connection before the next command.
 struct InFlight {
     QByteArray tag;
     int call = 0;
+    int fetchNumber = 0;      // a FETCH by sequence number: its untagged answers carry this number
     QList<QByteArray> unsent; // chunks waiting for the server's continuation
     UntaggedHandler untagged;
     std::optional<ImapResponse> completion;
+};
+
+// One FETCH of a sequential run, sent ahead of the call that will hand its message over.
+struct Fetch {
+    int number = 0;
+    QString shown;
+    std::shared_ptr<InFlight> command;
+    std::shared_ptr<FetchedMessage> message;
 };
 
 enum class Wait { Done, Aborted, TimedOut, Lost, Superseded, Malformed };
@@ -53,7 +62,7 @@ public:
 
     QPointer<QSslSocket> socket;
     ResponseReader reader;
-    std::shared_ptr<InFlight> inFlight;
+    QList<std::shared_ptr<InFlight>> inFlight; // in the order sent
     std::optional<ImapResponse> greeting;
     bool greeted = false;
     QString protocolError;
@@ -66,10 +75,25 @@ public:
     QSet<QString> rawNames; // listed names that were not valid modified UTF-7, kept as sent
     QString lastError;
 
+    // The announced sequential run: the number the next fetch should ask for, the run's last
+    // number, and the fetches already sent for the numbers after it, in order.
+    int runNext = 0;
+    int runLast = 0;
+    QList<Fetch> ahead;
+    qint64 runBytes = 0;
+    int runMessages = 0;
+    int readAheadCount = ImapClient::DefaultReadAheadCount;
+    qint64 readAheadBytes = ImapClient::DefaultReadAheadBytes;
+
     void closeConnection();
     void pump();
     void handle(const ImapResponse &r);
+    InFlight *untaggedTarget(const ImapResponse &r) const;
     void noteUntagged(const ImapResponse &r);
+    std::shared_ptr<InFlight> send(int call, const ImapCommand &command, const QByteArray &tag);
+    std::optional<Fetch> sendFetch(int call, int number, bool byUid);
+    void topUpRun(int call);
+    void endRun();
     Wait wait(int call, const std::function<bool()> &done, const std::function<void()> &onTick = {});
     QString waitFailure(Wait w);
     Status run(int call, const ImapCommand &command, const UntaggedHandler &untagged,
@@ -87,7 +111,8 @@ void ImapClient::Private::closeConnection()
         s->deleteLater();
     }
     reader.clear();
-    inFlight.reset();
+    inFlight.clear();
+    endRun();
     greeting.reset();
     greeted = false;
     protocolError.clear();
@@ -107,7 +132,8 @@ void ImapClient::Private::pump()
         reader.feed(bytes);
     while (auto r = reader.next()) {
         handle(*r);
-        if (!socket)
+        // What follows a broken answer cannot be trusted; the connection is about to close.
+        if (!socket || !protocolError.isEmpty())
             return;
     }
     if (reader.failed() && protocolError.isEmpty())
@@ -118,8 +144,12 @@ void ImapClient::Private::handle(const ImapResponse &r)
 {
     const QByteArray tag = r.tag();
     if (tag == "+") {
-        if (inFlight && !inFlight->unsent.isEmpty())
-            socket->write(inFlight->unsent.takeFirst());
+        for (const auto &command : std::as_const(inFlight)) {
+            if (!command->unsent.isEmpty()) {
+                socket->write(command->unsent.takeFirst());
+                break;
+            }
+        }
         return;
     }
     if (tag == "*") {
@@ -128,18 +158,37 @@ void ImapClient::Private::handle(const ImapResponse &r)
             return;
         }
         noteUntagged(r);
-        if (inFlight && inFlight->untagged && inFlight->call == generation && !inFlight->untagged(r)
-            && protocolError.isEmpty())
+        InFlight *target = untaggedTarget(r);
+        if (target && !target->untagged(r) && protocolError.isEmpty())
             protocolError = QStringLiteral("Malformed response: ") + QString::fromUtf8(r.lines.first().left(200));
         return;
     }
-    if (inFlight && tag == inFlight->tag) {
-        inFlight->completion = r;
-        inFlight.reset();
-        return;
+    for (qsizetype i = 0; i < inFlight.size(); ++i) {
+        if (inFlight[i]->tag == tag) {
+            inFlight[i]->completion = r;
+            inFlight.removeAt(i);
+            return;
+        }
     }
     if (protocolError.isEmpty())
         protocolError = QStringLiteral("Unexpected line from the server: ") + QString::fromUtf8(r.lines.first().left(200));
+}
+
+// A FETCH answer goes to the fetch of its number; anything else to the running call's command.
+// Only fetch handlers outlive their call's frame, so other handlers run only for the current call.
+InFlight *ImapClient::Private::untaggedTarget(const ImapResponse &r) const
+{
+    if (r.word(2).toUpper() == "FETCH") {
+        bool numeric = false;
+        const int number = r.word(1).toInt(&numeric);
+        for (const auto &command : inFlight)
+            if (numeric && command->fetchNumber == number && command->untagged)
+                return command.get();
+    }
+    for (const auto &command : inFlight)
+        if (command->untagged && command->call == generation)
+            return command.get();
+    return nullptr;
 }
 
 void ImapClient::Private::noteUntagged(const ImapResponse &r)
@@ -174,10 +223,11 @@ Wait ImapClient::Private::wait(int call, const std::function<bool()> &done, cons
         if (call != generation)
             return Wait::Superseded;
         pump();
-        if (!protocolError.isEmpty())
-            return Wait::Malformed;
+        // Reading stops at a broken answer, so what is done arrived before it.
         if (done())
             return Wait::Done;
+        if (!protocolError.isEmpty())
+            return Wait::Malformed;
         if (!socket || socket->state() == QAbstractSocket::UnconnectedState)
             return Wait::Lost;
         if (deadline.hasExpired())
@@ -227,9 +277,22 @@ QString ImapClient::Private::waitFailure(Wait w)
     return reason;
 }
 
+std::shared_ptr<InFlight> ImapClient::Private::send(int call, const ImapCommand &command, const QByteArray &tag)
+{
+    const QList<QByteArray> chunks = command.chunks(tag);
+    auto sent = std::make_shared<InFlight>();
+    sent->tag = tag;
+    sent->call = call;
+    sent->unsent = chunks.mid(1);
+    inFlight.append(sent);
+    socket->write(chunks.first());
+    return sent;
+}
+
 Status ImapClient::Private::run(int call, const ImapCommand &command, const UntaggedHandler &untagged,
                                 const std::function<void()> &onTick, QByteArray *completion)
 {
+    endRun();
     const QByteArray tag = 'A' + QByteArray::number(++tagCounter);
     const QString shown = QString::fromUtf8(command.shown(tag));
     auto fail = [&](const QString &reason) {
@@ -238,19 +301,13 @@ Status ImapClient::Private::run(int call, const ImapCommand &command, const Unta
     };
     if (!socket || !greeted || socket->state() != QAbstractSocket::ConnectedState)
         return fail(QStringLiteral("Not connected."));
-    if (inFlight) {
-        const Wait w = wait(call, [this] { return !inFlight; });
+    if (!inFlight.isEmpty()) {
+        const Wait w = wait(call, [this] { return inFlight.isEmpty(); });
         if (w != Wait::Done)
             return fail(waitFailure(w));
     }
-    const QList<QByteArray> chunks = command.chunks(tag);
-    auto mine = std::make_shared<InFlight>();
-    mine->tag = tag;
-    mine->call = call;
-    mine->unsent = chunks.mid(1);
+    const std::shared_ptr<InFlight> mine = send(call, command, tag);
     mine->untagged = untagged;
-    inFlight = mine;
-    socket->write(chunks.first());
     const Wait w = wait(call, [&] { return mine->completion.has_value(); }, onTick);
     mine->untagged = nullptr; // it refers to the caller's frame, which is about to end
     if (w != Wait::Done)
@@ -261,6 +318,59 @@ Status ImapClient::Private::run(int call, const ImapCommand &command, const Unta
     lastError = shown + QStringLiteral("\r\n") + QString::fromUtf8(answer);
     const QByteArray status = mine->completion->word(1).toUpper();
     return status == "OK" ? Status::Ok : status == "NO" ? Status::No : Status::Bad;
+}
+
+// nullopt when there is no connection to send on.
+std::optional<Fetch> ImapClient::Private::sendFetch(int call, int number, bool byUid)
+{
+    ImapCommand command = byUid ? ImapCommand("UID").atom("FETCH") : ImapCommand("FETCH");
+    command.atom(QByteArray::number(number)).atom("(BODY.PEEK[] INTERNALDATE)");
+    const QByteArray tag = 'A' + QByteArray::number(++tagCounter);
+    Fetch fetch;
+    fetch.number = number;
+    fetch.shown = QString::fromUtf8(command.shown(tag));
+    if (!socket || !greeted || socket->state() != QAbstractSocket::ConnectedState)
+        return std::nullopt;
+    fetch.command = send(call, command, tag);
+    fetch.message = std::make_shared<FetchedMessage>();
+    fetch.command->fetchNumber = byUid ? 0 : number;
+    fetch.command->untagged = [number, byUid, message = fetch.message](const ImapResponse &r) {
+        return ReadFetchResponse(r, number, byUid, *message);
+    };
+    return fetch;
+}
+
+// Keeps further fetches of the run in flight, so the next message is on its way while this one is
+// handed over. Bounded by count and by the bytes they will hold (the run's average message size
+// for those still arriving).
+void ImapClient::Private::topUpRun(int call)
+{
+    const int last = qMin(runLast, exists);
+    int next = ahead.isEmpty() ? runNext : ahead.last().number + 1;
+    const qint64 averageBytes = runMessages > 0 ? runBytes / runMessages : qint64(64) << 10;
+    qint64 held = 0;
+    for (const Fetch &fetch : std::as_const(ahead))
+        held += fetch.message->body ? fetch.message->body->size() : averageBytes;
+    while (next <= last && ahead.size() < readAheadCount && held + averageBytes <= readAheadBytes) {
+        const std::optional<Fetch> fetch = sendFetch(call, next, false);
+        if (!fetch)
+            return;
+        ahead.append(*fetch);
+        held += averageBytes;
+        ++next;
+    }
+}
+
+// Gives up the fetches sent ahead: their answers are still read off, but nobody keeps them.
+void ImapClient::Private::endRun()
+{
+    for (const Fetch &fetch : std::as_const(ahead))
+        fetch.command->untagged = nullptr;
+    ahead.clear();
+    runNext = 0;
+    runLast = 0;
+    runBytes = 0;
+    runMessages = 0;
 }
 
 ImapClient::ImapClient(QObject *parent) : QObject(parent), d(std::make_unique<Private>(this)) {}
@@ -430,6 +540,21 @@ int ImapClient::messageCount() const
     return d->exists;
 }
 
+void ImapClient::setReadAhead(int commands, qint64 bytes)
+{
+    d->readAheadCount = qMax(0, commands);
+    d->readAheadBytes = qMax<qint64>(0, bytes);
+}
+
+void ImapClient::expectSequentialFetches(int first, int last)
+{
+    d->endRun();
+    if (first >= 1 && first <= last) {
+        d->runNext = first;
+        d->runLast = last;
+    }
+}
+
 std::unique_ptr<Email> ImapClient::fetchSingle(int number, bool byUid)
 {
     const int call = ++d->generation;
@@ -437,40 +562,29 @@ std::unique_ptr<Email> ImapClient::fetchSingle(int number, bool byUid)
         d->lastError = QStringLiteral("No message number %1: numbers start at 1.").arg(number);
         return nullptr;
     }
-    ImapCommand command = byUid ? ImapCommand("UID").atom("FETCH") : ImapCommand("FETCH");
-    command.atom(QByteArray::number(number)).atom("(BODY.PEEK[] INTERNALDATE)");
-
-    std::optional<QByteArray> body;
-    QDateTime internalDate;
-    const QByteArray seqPrefix = "* " + QByteArray::number(number) + " FETCH";
-    auto handler = [&](const ImapResponse &r) {
-        if (r.word(2).toUpper() != "FETCH")
-            return true;
-        const auto values = ParseResponseValues(r);
-        if (!values || values->size() != 4 || values->at(3).kind != ImapValue::Kind::List)
-            return false;
-        const QList<ImapValue> &items = values->at(3).items;
-        if (items.size() % 2 != 0)
-            return false;
-        bool matches = !byUid && r.word(1).toInt() == number;
-        std::optional<QByteArray> thisBody;
-        QDateTime thisDate;
-        for (qsizetype i = 0; i < items.size(); i += 2) {
-            const ImapValue &value = items[i + 1];
-            if (items[i].isAtom("BODY[]") && value.kind == ImapValue::Kind::String)
-                thisBody = value.text;
-            else if (items[i].isAtom("INTERNALDATE") && value.isText())
-                thisDate = ParseInternalDate(value.text);
-            else if (byUid && items[i].isAtom("UID") && value.isText() && value.text.toLongLong() == number)
-                matches = true;
+    std::optional<Fetch> fetch;
+    if (!byUid && d->runNext > 0 && number == d->runNext) {
+        d->runNext = number + 1;
+        if (!d->ahead.isEmpty() && d->ahead.first().number == number)
+            fetch = d->ahead.takeFirst();
+        else
+            fetch = d->sendFetch(call, number, false);
+        d->topUpRun(call);
+    } else {
+        d->endRun();
+        if (!d->inFlight.isEmpty()) {
+            const Wait w = d->wait(call, [this] { return d->inFlight.isEmpty(); });
+            if (w != Wait::Done) {
+                d->lastError = QStringLiteral("FETCH %1\r\n").arg(number) + d->waitFailure(w);
+                return nullptr;
+            }
         }
-        // Other numbers (unsolicited flag updates and the like) are not what was asked for.
-        if (matches && thisBody) {
-            body = thisBody;
-            internalDate = thisDate;
-        }
-        return true;
-    };
+        fetch = d->sendFetch(call, number, byUid);
+    }
+    if (!fetch) {
+        d->lastError = QStringLiteral("FETCH %1\r\nNot connected.").arg(number);
+        return nullptr;
+    }
 
     int lastPercent = -1;
     auto report = [&](int percent) {
@@ -479,26 +593,38 @@ std::unique_ptr<Email> ImapClient::fetchSingle(int number, bool byUid)
             Q_EMIT percentDone(percent);
         }
     };
+    const QByteArray seqPrefix = "* " + QByteArray::number(number) + " FETCH";
     auto onTick = [&] {
         const QByteArray partial = d->reader.partialFirstLine();
         const qint64 size = d->reader.literalSize();
         const bool ours = byUid ? partial.contains(" FETCH ") : partial.startsWith(seqPrefix);
         report(ours && size > 0 ? int(d->reader.literalReceived() * 100 / size) : qMax(lastPercent, 0));
     };
-
-    const Status s = d->run(call, command, handler, onTick);
-    if (s != Status::Ok)
+    const std::shared_ptr<InFlight> command = fetch->command;
+    const Wait w = d->wait(call, [&] { return command->completion.has_value(); }, onTick);
+    if (w != Wait::Done) {
+        command->untagged = nullptr;
+        if (w == Wait::Aborted)
+            d->endRun(); // nothing read ahead is handed over after a Stop
+        d->lastError = fetch->shown + QStringLiteral("\r\n") + d->waitFailure(w);
+        return nullptr;
+    }
+    d->lastError = fetch->shown + QStringLiteral("\r\n") + QString::fromUtf8(command->completion->raw());
+    const std::optional<QByteArray> &body = fetch->message->body;
+    if (command->completion->word(1).toUpper() != "OK")
         return nullptr;
     if (!body) {
         d->lastError += QStringLiteral("\r\nThe server sent no message for number %1.").arg(number);
         return nullptr;
     }
+    d->runBytes += body->size();
+    ++d->runMessages;
     report(100);
     if (call != d->generation) {
         d->lastError = Interrupted;
         return nullptr;
     }
-    return std::make_unique<Email>(ReadEmail(*body, internalDate));
+    return std::make_unique<Email>(ReadEmail(*body, fetch->message->internalDate));
 }
 
 QString ImapClient::lastErrorText() const

@@ -25,6 +25,11 @@ public:
     void setExtraCaCertificates(const QList<QSslCertificate> &certificates);
     // Longest wait for the server: for connecting, and for each whole answer.
     void setTimeoutMs(int ms);
+    // Bounds of the fetches kept in flight during an announced run: how many commands, and the
+    // bytes their messages may hold. 0 commands turns reading ahead off.
+    static constexpr int DefaultReadAheadCount = 100;
+    static constexpr qint64 DefaultReadAheadBytes = qint64(16) << 20;
+    void setReadAhead(int commands, qint64 bytes);
 
     int connect(const QString &host);  // closes an existing connection first
     QString sendRawCommand(const QString &command); // raw response text; empty = failure
@@ -32,6 +37,9 @@ public:
     std::unique_ptr<MailboxList> listMailboxes(const QString &reference, const QString &pattern); // nullptr = failure
     int selectMailbox(const QString &name);
     int messageCount() const; // EXISTS of the selected mailbox
+    // The caller will fetch first..last by sequence number, one after the other: the fetches of
+    // later numbers may be sent while earlier ones are handed over. Any other call ends the run.
+    void expectSequentialFetches(int first, int last);
     std::unique_ptr<Email> fetchSingle(int number, bool byUid); // nullptr on failure or abort; never sets \Seen
     QString lastErrorText() const; // never contains the password
     int disconnect();

@@ -85,6 +85,7 @@ void clsChilkatIMAP::StartMailExtraction(const QString &FolderName)
 
     const qint32 first = m_currentLocation;
     const qint32 last = m_maxRecord;
+    component().expectSequentialFetches(first, last);
     // 64-bit counter: a range ending at the largest 32-bit number must still end.
     for (qint64 i = first; i <= last; ++i) {
         DoEvents();

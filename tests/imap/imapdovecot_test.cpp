@@ -249,6 +249,56 @@ TEST(ImapDovecot, FetchTheSeededInbox)
     EXPECT_FALSE(client->sendRawCommand(u"FETCH 1:* (FLAGS)"_qs).contains(u"\\Seen"_qs));
 }
 
+TEST(ImapDovecot, ARunReadingAheadGivesTheSameMessagesAndYieldsToANestedCall)
+{
+    auto &server = DovecotFixture::instance();
+    auto reference = signedIn(server.seededAccount());
+    auto client = signedIn(server.seededAccount());
+    reference->setReadAhead(0, 0);
+    ASSERT_EQ(reference->selectMailbox(u"INBOX"_qs), 1);
+    ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1);
+    const int count = client->messageCount();
+    ASSERT_GE(count, 12);
+    auto same = [&](const Email &email, int n) {
+        const auto alone = reference->fetchSingle(n, false);
+        ASSERT_NE(alone, nullptr) << n;
+        EXPECT_EQ(email.From, alone->From) << n;
+        EXPECT_EQ(email.Subject, alone->Subject) << n;
+        EXPECT_EQ(email.PlainTextBody, alone->PlainTextBody) << n;
+        EXPECT_EQ(email.HTMLTextBody, alone->HTMLTextBody) << n;
+        EXPECT_EQ(email.Date, alone->Date) << n;
+    };
+
+    // A nested call in the middle of the run: the outer fetch fails cleanly, the nested one and
+    // the fetches after it (no longer a run) still get their own messages.
+    const int nestedAt = 6;
+    std::unique_ptr<Email> nested;
+    bool nestedStarted = false;
+    int fetching = 0;
+    QObject::connect(client.get(), &ImapClient::percentDone, [&](int) {
+        if (fetching == nestedAt && !nestedStarted) {
+            nestedStarted = true;
+            nested = client->fetchSingle(10, false);
+        }
+    });
+    client->expectSequentialFetches(1, count);
+    for (int n = 1; n <= count; ++n) {
+        fetching = n;
+        const auto email = client->fetchSingle(n, false);
+        if (n == nestedAt) {
+            EXPECT_EQ(email, nullptr);
+            EXPECT_TRUE(client->lastErrorText().contains(u"interrupted"_qs)) << client->lastErrorText().toStdString();
+            ASSERT_NE(nested, nullptr);
+            fetching = 0;
+            same(*nested, 10);
+            continue;
+        }
+        ASSERT_NE(email, nullptr) << n << client->lastErrorText().toStdString();
+        same(*email, n);
+    }
+    EXPECT_FALSE(client->sendRawCommand(u"FETCH 1:* (FLAGS)"_qs).contains(u"\\Seen"_qs));
+}
+
 TEST(ImapDovecot, AbortDuringAFetchKeepsTheInstanceUsable)
 {
     QByteArray big = "From: big@example.org\r\nSubject: Big\r\n\r\n";

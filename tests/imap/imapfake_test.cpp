@@ -4,6 +4,7 @@
 #include "tests/common/wait.h"
 
 #include <QSslCertificate>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 // Faults a real server does not produce, against the scripted server over TLS.
@@ -204,4 +205,128 @@ TEST(ImapFakeServer, PropertiesNeverSet)
     EXPECT_FALSE(client.isConnected());
     EXPECT_EQ(client.fetchSingle(1, false), nullptr);
     EXPECT_EQ(client.listMailboxes(QString(), u"*"_qs), nullptr);
+}
+
+namespace {
+
+// The whole answer to "tag FETCH n": the message as a literal, then the tagged OK.
+QString FetchAnswer(int number, const QString &tag, const QString &subject)
+{
+    const QString message = u"From: a@example.org\\r\\nSubject: "_qs + subject + u"\\r\\n\\r\\nbody\\r\\n"_qs;
+    const int size = int(message.toUtf8().replace("\\r\\n", "\r\n").size());
+    return u"RAW * %1 FETCH (BODY[] {%2}\\r\\n%3)\\r\\n%4 OK Fetch completed.\\r\\n\n"_qs.arg(number).arg(size).arg(
+        message, tag);
+}
+
+const QString SelectFour = u"C: A1 SELECT *\nS: * 4 EXISTS\nS: $TAG OK [READ-WRITE] done\n"_qs;
+
+QStringList Fetches(const FakeImapServer &server)
+{
+    return server.clientLines().filter(u" FETCH "_qs);
+}
+
+} // namespace
+
+TEST(ImapReadAhead, KeepsFetchesInFlightWithinTheRunAndTheCount)
+{
+    // All three fetches arrive before the first answer is sent: the run reads ahead.
+    const QString script = Greeting + SelectFour
+        + u"C: A2 FETCH 1 (BODY.PEEK[] INTERNALDATE)\nC: A3 FETCH 2 *\nC: A4 FETCH 3 *\n"_qs
+        + FetchAnswer(1, u"A2"_qs, u"one"_qs) + FetchAnswer(2, u"A3"_qs, u"two"_qs)
+        + FetchAnswer(3, u"A4"_qs, u"three"_qs);
+    FakeImapServer server(script);
+    auto client = connectedTo(server);
+    client->setReadAhead(2, 1 << 20);
+    ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1) << client->lastErrorText().toStdString() << server.mismatch().toStdString();
+    client->expectSequentialFetches(1, 3);
+    QList<int> percents;
+    QObject::connect(client.get(), &ImapClient::percentDone, [&](int p) { percents.append(p); });
+    QStringList subjects;
+    for (int n = 1; n <= 3; ++n) {
+        const auto email = client->fetchSingle(n, false);
+        ASSERT_NE(email, nullptr) << n << client->lastErrorText().toStdString();
+        subjects.append(email->Subject);
+        EXPECT_EQ(percents.value(percents.size() - 1), 100) << n;
+        // Each message's log text is its own command's.
+        EXPECT_TRUE(client->lastErrorText().startsWith(u"A%1 FETCH %2 "_qs.arg(n + 1).arg(n)))
+            << client->lastErrorText().toStdString();
+        if (n == 1) {
+            WaitUntil([] { return false; }, 200);
+            EXPECT_EQ(Fetches(server).size(), 3) << "the count bound holds two ahead";
+        }
+    }
+    EXPECT_EQ(subjects, (QStringList{u"one"_qs, u"two"_qs, u"three"_qs}));
+    WaitUntil([] { return false; }, 200);
+    EXPECT_EQ(Fetches(server).size(), 3) << "nothing past the run's last number";
+    EXPECT_TRUE(server.scriptDone()) << server.mismatch().toStdString();
+}
+
+TEST(ImapReadAhead, BytesBoundAndOtherNumbersEndTheRun)
+{
+    // A byte bound smaller than a message keeps one fetch in flight; a number out of turn ends the run.
+    const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\n"_qs + FetchAnswer(1, u"A2"_qs, u"one"_qs)
+        + u"C: A3 FETCH 3 *\n"_qs + FetchAnswer(3, u"A3"_qs, u"three"_qs) + u"C: A4 FETCH 4 *\n"_qs
+        + FetchAnswer(4, u"A4"_qs, u"four"_qs);
+    FakeImapServer server(script);
+    auto client = connectedTo(server);
+    client->setReadAhead(10, 1);
+    ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1) << client->lastErrorText().toStdString() << server.mismatch().toStdString();
+    client->expectSequentialFetches(1, 4);
+    ASSERT_NE(client->fetchSingle(1, false), nullptr) << client->lastErrorText().toStdString();
+    WaitUntil([] { return false; }, 200);
+    EXPECT_EQ(Fetches(server).size(), 1);
+    client->setReadAhead(10, 1 << 20);
+    const auto third = client->fetchSingle(3, false);
+    ASSERT_NE(third, nullptr) << client->lastErrorText().toStdString();
+    EXPECT_EQ(third->Subject, u"three"_qs);
+    WaitUntil([] { return false; }, 200);
+    EXPECT_EQ(Fetches(server).size(), 2) << "no reading ahead once the run was left";
+    EXPECT_EQ(client->fetchSingle(4, false)->Subject, u"four"_qs);
+    EXPECT_TRUE(server.scriptDone()) << server.mismatch().toStdString();
+}
+
+TEST(ImapReadAhead, AFailedFetchYieldsNoneForItsNumberOnly)
+{
+    const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\nC: A3 FETCH 2 *\nC: A4 FETCH 3 *\n"_qs
+        + FetchAnswer(1, u"A2"_qs, u"one"_qs) + u"S: A3 NO [UNAVAILABLE] message 2 is gone\n"_qs
+        + FetchAnswer(3, u"A4"_qs, u"three"_qs);
+    FakeImapServer server(script);
+    auto client = connectedTo(server);
+    ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1) << client->lastErrorText().toStdString() << server.mismatch().toStdString();
+    client->expectSequentialFetches(1, 3);
+    ASSERT_NE(client->fetchSingle(1, false), nullptr) << client->lastErrorText().toStdString();
+    EXPECT_EQ(client->fetchSingle(2, false), nullptr);
+    EXPECT_TRUE(client->lastErrorText().contains(u"A3 FETCH 2"_qs)) << client->lastErrorText().toStdString();
+    EXPECT_TRUE(client->lastErrorText().contains(u"message 2 is gone"_qs));
+    const auto third = client->fetchSingle(3, false);
+    ASSERT_NE(third, nullptr) << client->lastErrorText().toStdString();
+    EXPECT_EQ(third->Subject, u"three"_qs);
+    EXPECT_TRUE(client->isConnected());
+}
+
+TEST(ImapReadAhead, StopGivesUpEveryFetchInFlight)
+{
+    // Message 2 is late; Stop comes meanwhile. The late answers are read off before the next
+    // command, and a later fetch of 3 asks again instead of handing over what was read ahead.
+    const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\nC: A3 FETCH 2 *\nC: A4 FETCH 3 *\n"_qs
+        + FetchAnswer(1, u"A2"_qs, u"one"_qs) + u"SLEEP 600\n"_qs + FetchAnswer(2, u"A3"_qs, u"two"_qs)
+        + FetchAnswer(3, u"A4"_qs, u"three (stale)"_qs)
+        + u"C: A5 SELECT *\nS: * 4 EXISTS\nS: $TAG OK [READ-WRITE] done\nC: A6 FETCH 3 *\n"_qs
+        + FetchAnswer(3, u"A6"_qs, u"three"_qs);
+    FakeImapServer server(script);
+    auto client = connectedTo(server);
+    ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1) << client->lastErrorText().toStdString() << server.mismatch().toStdString();
+    client->expectSequentialFetches(1, 3);
+    ASSERT_NE(client->fetchSingle(1, false), nullptr) << client->lastErrorText().toStdString();
+    bool stop = false;
+    QObject::connect(client.get(), &ImapClient::abortCheck, [&](bool &abort) { abort = stop; });
+    QTimer::singleShot(150, [&] { stop = true; });
+    EXPECT_EQ(client->fetchSingle(2, false), nullptr);
+    EXPECT_TRUE(client->lastErrorText().endsWith(u"aborted"_qs)) << client->lastErrorText().toStdString();
+    stop = false;
+    ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1) << client->lastErrorText().toStdString();
+    const auto third = client->fetchSingle(3, false);
+    ASSERT_NE(third, nullptr) << client->lastErrorText().toStdString();
+    EXPECT_EQ(third->Subject, u"three"_qs);
+    EXPECT_TRUE(server.scriptDone()) << server.mismatch().toStdString();
 }

@@ -362,7 +362,10 @@ TEST(RetrievalSlowServerTest, StopDuringAStalledFetch)
     h.clickGetAll();
     EXPECT_TRUE(stopClicked);
     EXPECT_TRUE(server.mismatch().isEmpty()) << server.mismatch().toStdString();
-    EXPECT_TRUE(server.clientLines().last().contains(QStringLiteral("FETCH 3"))) << "stopped inside the third fetch";
+    // Fetches may be sent ahead, but never past the folder's size.
+    const QStringList fetches = server.clientLines().filter(QStringLiteral(" FETCH "));
+    EXPECT_TRUE(fetches.filter(QStringLiteral(" FETCH 3 ")).size() == 1);
+    EXPECT_TRUE(fetches.filter(QStringLiteral(" FETCH 6 ")).isEmpty());
     EXPECT_EQ(h.listedIds, (QList<qint32>{1, 2}));
     ASSERT_TRUE(session);
     EXPECT_EQ(session->CurrentLocation(), 3) << "the abort ended the stalled fetch and the loop";
