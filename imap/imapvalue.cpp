@@ -48,6 +48,10 @@ private:
 
     std::optional<ImapValue> parseList()
     {
+        // No real answer nests this deep; stopping here keeps a hostile one from exhausting the stack.
+        if (m_depth == MaxDepth)
+            return std::nullopt;
+        ++m_depth;
         ++m_pos;
         ImapValue list{ImapValue::Kind::List, {}, {}};
         while (true) {
@@ -56,6 +60,7 @@ private:
                 return std::nullopt;
             if (line()[m_pos] == ')') {
                 ++m_pos;
+                --m_depth;
                 return list;
             }
             auto v = parseValue();
@@ -119,7 +124,10 @@ private:
         return v;
     }
 
+    static constexpr int MaxDepth = 256;
+
     const ImapResponse &m_r;
+    int m_depth = 0;
     qsizetype m_line = 0;
     qsizetype m_pos = 0;
 };

@@ -3,6 +3,7 @@
 
 #include "imap/mimereader.h"
 
+#include <QRegularExpression>
 #include <QString>
 #include <QStringDecoder>
 
@@ -100,7 +101,9 @@ QString bodyText(GMimePart *part)
     const char *charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
     QString text = decodeText(decodedContent(part), charset);
     // CRLF is the mail transport's line end; the list filter and the worksheet want plain LF.
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // CRs before an LF (text converted to CRLF twice) and a lone CR (old Mac text) end a line too.
+    static const QRegularExpression lineEnd(QStringLiteral("\r+\n|\r"));
+    text.replace(lineEnd, QStringLiteral("\n"));
     // NUL characters break the consumers downstream (C strings, spreadsheet cells).
     text.remove(QChar(u'\0'));
     return text;

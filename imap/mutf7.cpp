@@ -40,10 +40,14 @@ std::optional<QString> fromModifiedBase64(const QByteArray &b64)
     QString text;
     for (qsizetype i = 0; i < decoded.decoded.size(); i += 2)
         text.append(QChar(char16_t((uchar(decoded.decoded[i]) << 8) | uchar(decoded.decoded[i + 1]))));
-    // A shifted run must not hold what could have been written plainly.
-    for (QChar c : text)
-        if (isPrintableAscii(c.unicode()))
+    // A shifted run must not hold what could have been written plainly, nor half a surrogate pair.
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        if (isPrintableAscii(text[i].unicode()) || (text[i].isSurrogate() && !pair))
             return std::nullopt;
+        if (pair)
+            ++i;
+    }
     return text;
 }
 
@@ -75,12 +79,14 @@ std::optional<QString> DecodeMailboxName(const QByteArray &encoded)
 {
     QString out;
     qsizetype i = 0;
+    bool afterRun = false;
     while (i < encoded.size()) {
         const char c = encoded[i];
         if (!isPrintableAscii(uchar(c)))
             return std::nullopt;
         if (c != '&') {
             out.append(QLatin1Char(c));
+            afterRun = false;
             ++i;
             continue;
         }
@@ -89,11 +95,17 @@ std::optional<QString> DecodeMailboxName(const QByteArray &encoded)
             return std::nullopt;
         if (end == i + 1) {
             out.append(u'&');
+            afterRun = false;
         } else {
+            // Two runs in a row are one run to an encoder: accepting them would give one name
+            // two spellings, and the client selects a folder by encoding its name again.
+            if (afterRun)
+                return std::nullopt;
             const auto run = fromModifiedBase64(encoded.mid(i + 1, end - i - 1));
             if (!run)
                 return std::nullopt;
             out.append(*run);
+            afterRun = true;
         }
         i = end + 1;
     }

@@ -90,7 +90,8 @@ void ResponseReader::process()
         }
         const qsizetype end = m_buffer.indexOf('\n', pos);
         if (end < 0) {
-            if (m_buffer.size() - pos > MaxLineBytes)
+            // A CR at the end may be the first half of the line end.
+            if (m_buffer.size() - pos - (m_buffer.endsWith('\r') ? 1 : 0) > MaxLineBytes)
                 fail(QStringLiteral("The server sent a line longer than %1 bytes.").arg(MaxLineBytes));
             break;
         }

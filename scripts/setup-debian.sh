@@ -12,6 +12,7 @@ packages=(
   python3 python3-openpyxl
   xvfb x11-apps xdotool imagemagick xdg-utils
   iputils-ping
+  clang libclang-rt-14-dev llvm-14
 )
 
 missing=()

@@ -9,3 +9,4 @@ cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build_dir" -j"$(nproc)"
 # Each test program starts the servers it needs (a Dovecot of its own on loopback).
 ctest --test-dir "$build_dir" --output-on-failure -j2 "$@"
+bash scripts/fuzz.sh 60
