@@ -210,16 +210,24 @@ Wait ImapClient::Private::wait(int call, const std::function<bool()> &done, cons
     QEventLoop loop;
     QTimer beat;
     beat.setInterval(HeartbeatMs);
+    // A signal that comes while the handlers below yield must not be lost: exec() would then
+    // sleep until the next beat.
+    bool woke = false;
+    const auto wake = [&] {
+        woke = true;
+        loop.quit();
+    };
     QObject::connect(&beat, &QTimer::timeout, &loop, &QEventLoop::quit);
     beat.start();
     if (socket) {
-        QObject::connect(socket, &QIODevice::readyRead, &loop, &QEventLoop::quit);
-        QObject::connect(socket, &QIODevice::bytesWritten, &loop, &QEventLoop::quit);
-        QObject::connect(socket, &QAbstractSocket::disconnected, &loop, &QEventLoop::quit);
-        QObject::connect(socket, &QAbstractSocket::errorOccurred, &loop, &QEventLoop::quit);
-        QObject::connect(socket, &QSslSocket::encrypted, &loop, &QEventLoop::quit);
+        QObject::connect(socket, &QIODevice::readyRead, &loop, wake);
+        QObject::connect(socket, &QIODevice::bytesWritten, &loop, wake);
+        QObject::connect(socket, &QAbstractSocket::disconnected, &loop, wake);
+        QObject::connect(socket, &QAbstractSocket::errorOccurred, &loop, wake);
+        QObject::connect(socket, &QSslSocket::encrypted, &loop, wake);
     }
     while (true) {
+        woke = false;
         if (call != generation)
             return Wait::Superseded;
         pump();
@@ -242,7 +250,8 @@ Wait ImapClient::Private::wait(int call, const std::function<bool()> &done, cons
             return Wait::Superseded;
         if (abort)
             return Wait::Aborted;
-        loop.exec();
+        if (!woke)
+            loop.exec();
     }
 }
 
