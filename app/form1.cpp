@@ -27,6 +27,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace {
 constexpr const char *DownloadAddress = "https://quorvane.app/download";
@@ -83,6 +84,9 @@ void Form1::buildControls()
     lblLabels[1] = named(new QLabel(QStringLiteral("Password:")), "lblLabels1");
     Text1 = named(new QLineEdit, "Text1");
     Text2 = named(new QLineEdit, "Text2");
+    // A box shorter than a stored value would cut it, and its change handler would store the cut.
+    for (QLineEdit *box : {Text1, Text2})
+        box->setMaxLength(std::numeric_limits<int>::max());
     Text2->setEchoMode(QLineEdit::Password);
     Text2->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     Check1 = named(new QCheckBox(QStringLiteral("Remember me")), "Check1");

@@ -1,6 +1,7 @@
 #include "export/xlsxworkbook.h"
 
 #include "export/fileopener.h"
+#include "export/xlsxpackage.h"
 #include "export/xlsxtarget.h"
 #include "support/apperror.h"
 #include "support/messageseam.h"
@@ -94,6 +95,10 @@ QString XlsxWorkbook::save() const
     if (error != LXW_NO_ERROR) {
         QFile::remove(temporary);
         throw saveError(folder, QString::fromUtf8(lxw_strerror(error)));
+    }
+    if (!IsCompletePackage(temporary)) {
+        QFile::remove(temporary);
+        throw saveError(folder, QStringLiteral("it was not written completely; the disk may be full"));
     }
     // rename() never replaces a file: one that appeared meanwhile makes us take the next name.
     for (int attempt = 0; !QFile::rename(temporary, finalPath); ++attempt) {

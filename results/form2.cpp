@@ -69,8 +69,10 @@ void Form2::Form_Load()
     });
     trap(101, [&] {
         const QString handFile = ProgramFolder() + QStringLiteral("/HAND-M.CUR");
-        if (FileExists(handFile) && LoadHandPointer(m_continue, handFile))
+        if (FileExists(handFile)) {
+            LoadHandPointer(m_continue, handFile);
             SetPointer(m_continue, PointerShape::Hand);
+        }
     });
     trap(102, [&] { m_bRangeAccepted = false; });
     trap(103, [&] {

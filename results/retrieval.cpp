@@ -107,7 +107,7 @@ void Retrieval::PushButton3_Click()
         }
         trap(140, [&] { p.list->UpdateCounters(false); });
     }
-    endSequence(trap, p.PushButton3, p.PushButton2, GetSomeCaption);
+    endSequence(trap, p.PushButton3, p.PushButton2);
 }
 
 void Retrieval::PushButton2_Click()
@@ -163,7 +163,7 @@ void Retrieval::PushButton2_Click()
         trap(140, [&] { p.list->UpdateCounters(false); });
         trap(141, [&] { *p.bRuleMatched = false; });
     }
-    endSequence(trap, p.PushButton2, p.PushButton3, GetAllCaption);
+    endSequence(trap, p.PushButton2, p.PushButton3);
 }
 
 void Retrieval::oChilkat_ScrapProgress(qint32 &percent)
@@ -175,6 +175,11 @@ void Retrieval::oChilkat_ScrapProgress(qint32 &percent)
         p.ProgressBar1->setText(QStringLiteral("Reading mail ") + QString::number(session->CurrentLocation())
                                 + QStringLiteral(" of ") + QString::number(session->MaxRecord()));
     DoEvents();
+}
+
+QString Retrieval::restingCaption(const QPushButton *button) const
+{
+    return button == p.PushButton3 ? GetAllCaption : GetSomeCaption;
 }
 
 void Retrieval::enterRunMode(ErrorTrap &trap, QPushButton *own)
@@ -228,7 +233,7 @@ void Retrieval::Stop(ErrorTrap &trap)
     trap(305, [&] { p.oChilkat->reset(); });
 }
 
-void Retrieval::endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *other, const QString &otherRestingText)
+void Retrieval::endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *other)
 {
     trap(400, [&] { p.oChilkat->reset(); });
     trap(401, [&] { SetPointer(p.window, PointerShape::Default); });
@@ -236,8 +241,11 @@ void Retrieval::endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *othe
         p.ProgressBar1->setValue(0);
         p.ProgressBar1->setText(QStringLiteral("Progress Bar"));
     });
-    trap(403, [&] { own->setText(SavedCaption); });
-    trap(404, [&] { other->setText(otherRestingText); });
+    // Resting captions, not SavedCaption: a run started from the left button while it still
+    // showed "2b. Get Some Emails" after a Stop saved that caption, and a run nested in another
+    // one has overwritten the outer run's saved caption by the time the outer one ends.
+    trap(403, [&] { own->setText(restingCaption(own)); });
+    trap(404, [&] { other->setText(restingCaption(other)); });
     trap(405, [&] { p.PushButton3->setFixedWidth(TwipsToPixels(RestingWidthTwips)); });
     trap(406, [&] { p.PushButton2->setVisible(true); });
     if (!bNoDoneMessage)

@@ -24,7 +24,8 @@ public:
 
 private:
     bool signInNewSession(ErrorTrap &trap); // false: sign-in failed, go to the end sequence
-    void endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *other, const QString &otherRestingText);
+    void endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *other);
+    QString restingCaption(const QPushButton *button) const;
     void enterRunMode(ErrorTrap &trap, QPushButton *own);
     void Stop(ErrorTrap &trap);
     void clearList(); // empty, unsorted, counters at 0

@@ -1,5 +1,7 @@
 #include "support/pointer.h"
 
+#include "support/apperror.h"
+
 #include <QCursor>
 #include <QFile>
 #include <QImage>
@@ -48,21 +50,21 @@ bool IsBusy(const QWidget *window)
     return Pointer(window) == PointerShape::Busy;
 }
 
-bool LoadHandPointer(QWidget *window, const QString &curFile)
+void LoadHandPointer(QWidget *window, const QString &curFile)
 {
+    const AppError invalid(QStringLiteral("Invalid picture"));
     QFile file(curFile);
     if (!window || !file.open(QIODevice::ReadOnly))
-        return false;
+        throw invalid;
     const QByteArray bytes = file.read(1 << 20);
     // ICONDIR (6 bytes) then the first ICONDIRENTRY; for a cursor (type 2) its planes and
     // bit-count fields hold the hotspot.
     if (bytes.size() < 22 || qFromLittleEndian<quint16>(bytes.constData() + 2) != 2)
-        return false;
+        throw invalid;
     const int hotX = qFromLittleEndian<quint16>(bytes.constData() + 10);
     const int hotY = qFromLittleEndian<quint16>(bytes.constData() + 12);
     const QImage image = QImage::fromData(bytes, "cur");
     if (image.isNull())
-        return false;
+        throw invalid;
     window->setProperty(HandProperty, QVariant::fromValue(QCursor(QPixmap::fromImage(image), hotX, hotY)));
-    return true;
 }

@@ -12,6 +12,7 @@ void SetPointer(QWidget *window, PointerShape shape);
 PointerShape Pointer(const QWidget *window);
 bool IsBusy(const QWidget *window);
 
-// Loads a .cur file as the window's hand pointer (hotspot from the file); false when unreadable.
-// Without one the hand shows as the default arrow.
-bool LoadHandPointer(QWidget *window, const QString &curFile);
+// Loads a .cur file as the window's hand pointer (hotspot from the file). Throws AppError
+// "Invalid picture" when the file is no cursor that can be read. Without one the hand shows as
+// the default arrow.
+void LoadHandPointer(QWidget *window, const QString &curFile);

@@ -37,9 +37,7 @@ protected:
 
     void signIn(Form1 &form, const DovecotFixture::Account &account)
     {
-        QTest::keyClicks(control<QLineEdit>(form, "Text1"), account.user);
-        QTest::keyClicks(control<QLineEdit>(form, "Text2"), account.password);
-        click(button(form, "PushButton1"));
+        Form1Harness::signIn(form, account.user, account.password);
     }
 
     static DovecotFixture::Account account() { return DovecotFixture::instance().seededAccount(); }

@@ -32,9 +32,14 @@ void clearSettings()
     store.sync();
 }
 
+QString settingsFilePath()
+{
+    return QDir(configFolder().dir.path()).filePath(QStringLiteral("Kestrelby.conf"));
+}
+
 QString settingsFileText()
 {
-    QFile file(QDir(configFolder().dir.path()).filePath(QStringLiteral("Kestrelby.conf")));
+    QFile file(settingsFilePath());
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll());
@@ -58,6 +63,20 @@ void click(QWidget *widget)
 QString status(const Form1 &form)
 {
     return control<TextProgressBar>(form, "ProgressBar1")->text();
+}
+
+void signIn(Form1 &form, const QString &user, const QString &password)
+{
+    QTest::keyClicks(control<QLineEdit>(form, "Text1"), user);
+    QTest::keyClicks(control<QLineEdit>(form, "Text2"), password);
+    click(button(form, "PushButton1"));
+}
+
+bool chooseFolder(Form1 &form, const QString &name)
+{
+    QComboBox *folders = control<QComboBox>(form, "Combo2");
+    folders->setCurrentIndex(folders->findText(name));
+    return folders->currentText() == name;
 }
 
 } // namespace Form1Harness

@@ -15,6 +15,7 @@ namespace Form1Harness {
 
 // Empties the settings store.
 void clearSettings();
+QString settingsFilePath();
 QString settingsFileText();
 
 std::unique_ptr<Form1> loadForm1(); // constructs, runs the load sequence and shows it
@@ -31,5 +32,10 @@ T *control(const Form1 &form, const char *name)
 inline QPushButton *button(const Form1 &form, const char *name) { return control<QPushButton>(form, name); }
 void click(QWidget *widget);
 QString status(const Form1 &form);
+
+// Types the ID and password into their boxes and clicks "1. Connect".
+void signIn(Form1 &form, const QString &user, const QString &password);
+// Picks the folder of that name in the folder box; false when it is not listed.
+bool chooseFolder(Form1 &form, const QString &name);
 
 } // namespace Form1Harness

@@ -104,6 +104,7 @@ ReadWorkbook ReadXlsx(const QString &path)
                            cell.value(QStringLiteral("type")).toString(),
                            cell.value(QStringLiteral("shown")).toString()};
     }
+    book.formulas = root.value(QStringLiteral("formulas")).toInt(-1);
     const QJsonObject widths = root.value(QStringLiteral("widths")).toObject();
     for (auto width = widths.begin(); width != widths.end(); ++width)
         book.widths[width.key().toInt()] = width.value().toDouble();

@@ -84,6 +84,7 @@ struct ReadWorkbook {
     QString error;
     QMap<CellKey, ReadCell> cells;
     QMap<int, double> widths;
+    int formulas = -1; // <f> elements in the sheet's XML
     QMap<CellKey, QString> shownTexts() const;
 };
 

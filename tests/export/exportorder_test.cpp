@@ -1,86 +1,14 @@
 #include "export/spreadsheetexport.h"
 #include "export/spreadsheettarget.h"
-#include "support/apperror.h"
 #include "support/pointer.h"
 #include "tests/common/scriptedmessages.h"
 #include "tests/export/exportharness.h"
+#include "tests/export/recordingtarget.h"
 
 #include <QTimer>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
-
-// A spreadsheet that only writes down what is asked of it, and fails where it is told to.
-struct Recording {
-    QStringList log;
-    QList<bool> busyAtCall; // the window's pointer at every cell write and at makeVisible
-    QWidget *window = nullptr;
-    bool available = true;
-    bool failCreate = false;
-    CellKey failAt{0, 0};
-    int maxColumn = 16384;
-    std::function<void(int, int)> onCell; // runs at every cell write, before it is logged
-};
-
-class RecordingWorkbook : public SpreadsheetWorkbook {
-public:
-    explicit RecordingWorkbook(Recording &r) : m_r(r) {}
-    ~RecordingWorkbook() override { m_r.log << QStringLiteral("release workbook"); }
-    void setCell(int row, int column, const QString &text) override
-    {
-        m_r.busyAtCall << IsBusy(m_r.window);
-        if (m_r.onCell)
-            m_r.onCell(row, column);
-        if (CellKey{row, column} == m_r.failAt)
-            throw AppError(QStringLiteral("Automation error"));
-        m_r.log << QStringLiteral("cell %1,%2 %3").arg(row).arg(column).arg(text.left(12));
-    }
-    void autoFitColumns() override { m_r.log << QStringLiteral("autofit"); }
-    void makeVisible() override
-    {
-        m_r.busyAtCall << IsBusy(m_r.window);
-        m_r.log << QStringLiteral("visible");
-    }
-
-private:
-    Recording &m_r;
-};
-
-class RecordingApplication : public SpreadsheetApplication {
-public:
-    explicit RecordingApplication(Recording &r) : m_r(r) {}
-    ~RecordingApplication() override { m_r.log << QStringLiteral("release application"); }
-    std::unique_ptr<SpreadsheetWorkbook> addWorkbook() override
-    {
-        m_r.log << QStringLiteral("add workbook");
-        return std::make_unique<RecordingWorkbook>(m_r);
-    }
-
-private:
-    Recording &m_r;
-};
-
-class RecordingTarget : public SpreadsheetTarget {
-public:
-    explicit RecordingTarget(Recording &r) : m_r(r) {}
-    bool isAvailable() override
-    {
-        m_r.log << QStringLiteral("detect");
-        return m_r.available;
-    }
-    std::unique_ptr<SpreadsheetApplication> createApplication() override
-    {
-        m_r.log << QStringLiteral("create application");
-        if (m_r.failCreate)
-            throw AppError(QStringLiteral("ActiveX component can't create object"));
-        return std::make_unique<RecordingApplication>(m_r);
-    }
-    int maxColumn() const override { return m_r.maxColumn; }
-
-private:
-    Recording &m_r;
-};
 
 class ExportOrder : public ::testing::Test {
 protected:

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Prints a workbook's first sheet as JSON: every cell with openpyxl's value and data type, the
-text a spreadsheet shows (shared strings with their _xHHHH_ escapes decoded once), and the
-column widths."""
+text a spreadsheet shows (shared strings with their _xHHHH_ escapes decoded once), the number of
+formula elements in the sheet's XML, and the column widths."""
 import json
 import re
 import sys
@@ -15,7 +15,8 @@ MAIN = "{http://schemas.openxmlformats.org/spreadsheetml/2006/main}"
 ESCAPE = re.compile("_x([0-9A-Fa-f]{4})_")
 
 
-def shown_texts(path):
+def read_sheet_xml(path):
+    """The texts a spreadsheet shows, by cell reference, and the sheet's formula count."""
     with zipfile.ZipFile(path) as archive:
         names = archive.namelist()
         strings = []
@@ -29,12 +30,12 @@ def shown_texts(path):
             value = cell.find(MAIN + "v")
             if cell.get("t") == "s" and value is not None:
                 shown[cell.get("r")] = strings[int(value.text)]
-        return shown
+        return shown, len(list(sheet.iter(MAIN + "f")))
 
 
 def main(path):
     sheet = openpyxl.load_workbook(path).worksheets[0]
-    shown = shown_texts(path)
+    shown, formulas = read_sheet_xml(path)
     cells = []
     for row in sheet.iter_rows():
         for cell in row:
@@ -46,7 +47,7 @@ def main(path):
     for letter, dimension in sheet.column_dimensions.items():
         if dimension.customWidth:
             widths[str(column_index_from_string(letter))] = dimension.width
-    json.dump({"cells": cells, "widths": widths}, sys.stdout)
+    json.dump({"cells": cells, "formulas": formulas, "widths": widths}, sys.stdout)
 
 
 if __name__ == "__main__":

@@ -3,11 +3,13 @@
 #include "support/pointer.h"
 #include "tests/common/scriptedmessages.h"
 #include "tests/export/exportharness.h"
+#include "tests/support/filesizelimit.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
+#include <random>
 #include <unistd.h>
 
 namespace {
@@ -44,6 +46,7 @@ protected:
             EXPECT_TRUE(expected.contains(cell.key())) << "unexpected cell " << cell.key().first << "," << cell.key().second;
         for (auto cell = book.cells.begin(); cell != book.cells.end(); ++cell)
             EXPECT_EQ(cell->type, QStringLiteral("s")) << cell.key().first << "," << cell.key().second;
+        EXPECT_EQ(book.formulas, 0) << "the sheet's XML holds formula elements";
     }
 
     TestHome home;
@@ -183,6 +186,33 @@ TEST_F(XlsxExport, CharactersTheFormatCannotCarryAreReplacedOrEscaped)
     EXPECT_EQ(book.cells.value({2, 3}).value, QStringLiteral("_x0041_ stays"));
 }
 
+TEST_F(XlsxExport, EveryControlCharacterInEveryColumnGivesAReadableWorkbook)
+{
+    QString controls;
+    for (char16_t unit = 0; unit < 0x20; ++unit)
+        controls += QChar(unit);
+    controls += QChar(0x7F);
+    for (char16_t unit = 0x80; unit < 0xA0; ++unit)
+        controls += QChar(unit);
+    // Lone halves of a surrogate pair and the two non-characters XML forbids.
+    controls += QChar(0xD800) + QStringLiteral("x") + QChar(0xDC00) + QChar(0xFFFE) + QChar(0xFFFF);
+
+    QString expectedText;
+    for (const QChar c : controls) {
+        const char16_t unit = c.unicode();
+        const bool keptByXml = unit == u'\t' || unit == u'\n' || unit == u'\r' || (unit >= 0x7F && unit < 0xA0)
+            || unit == u'x';
+        expectedText += keptByXml ? c : QChar(0xFFFD);
+    }
+    lists.addRow({controls, controls, controls, controls, controls, QStringLiteral("44440")}, controls, true);
+
+    QMap<CellKey, QString> expected = HeaderCells();
+    for (int c = 1; c <= 6; ++c)
+        expected[{2, c}] = expectedText;
+    expectTable(exportAndRead(), expected);
+    EXPECT_TRUE(messages.errorReports().isEmpty()) << messages.errorReports().join(u'|').toStdString();
+}
+
 TEST_F(XlsxExport, OverlongCellsAreCutAndReportedOnce)
 {
     lists.addRow({QString(40000, u'f'), QString(33000, u'n'), {}, {}, {}, {}}, {}, true);
@@ -255,6 +285,42 @@ TEST_F(XlsxExport, AnUnwritableDocumentsFolderGivesAClearMessageAndNoFile)
     EXPECT_FALSE(lists.list.isChecked(2));
     EXPECT_EQ(Pointer(&lists.window), PointerShape::Default);
     QFile::setPermissions(home.documents(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST_F(XlsxExport, ADiskThatFillsWhileWritingGivesAClearMessageAndNoFile)
+{
+    // Letters at random do not compress: the workbook needs far more room than is left.
+    std::mt19937 random(20261208);
+    QString body;
+    for (int i = 0; i < 300000; ++i)
+        body += QChar(char16_t(u'a' + random() % 26));
+    lists.addPlainRow(true, body);
+    lists.addPlainRow(false);
+    {
+        const FileSizeLimit full(64 * 1024);
+        PushButton4_Click(&lists.window, lists.list, lists.store, target);
+    }
+
+    const QStringList reports = messages.errorReports();
+    ASSERT_EQ(reports.size(), 1) << reports.join(u'|').toStdString() << messages.messages().join(u'|').toStdString()
+                                 << opener.opened.join(u'|').toStdString();
+    EXPECT_TRUE(reports[0].startsWith(QStringLiteral("The workbook could not be saved in the folder \"")
+                                      + home.documents() + QStringLiteral("\": ")))
+        << reports[0].toStdString();
+    EXPECT_TRUE(reports[0].contains(QStringLiteral("in Quorvane2021/08/31.Form1.PushButton4_Click ")));
+    EXPECT_TRUE(messages.messages().isEmpty()) << messages.messages().join(u'|').toStdString();
+    EXPECT_TRUE(opener.opened.isEmpty());
+    EXPECT_TRUE(home.documentFiles().isEmpty()) << home.documentFiles().join(u'|').toStdString();
+    EXPECT_EQ(lists.list.rowCount(), 2);
+    EXPECT_TRUE(lists.list.isChecked(1));
+    EXPECT_FALSE(lists.list.isChecked(2));
+    EXPECT_EQ(lists.store.at(1).PlainTextBody, body);
+    EXPECT_EQ(Pointer(&lists.window), PointerShape::Default);
+
+    // With room again, the same rows make a complete workbook.
+    const ReadWorkbook book = exportAndRead();
+    ASSERT_TRUE(book.ok) << book.error.toStdString();
+    EXPECT_EQ(book.cells.value({2, 6}).shown, body.left(1022));
 }
 
 TEST_F(XlsxExport, WithoutADocumentsFolderTheWorkbookGoesToTheTemporaryFolder)

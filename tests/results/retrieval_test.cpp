@@ -305,6 +305,27 @@ TEST_F(RetrievalTest, StopAfterARowAddsNoMoreRows)
     expectAtRest();
 }
 
+TEST_F(RetrievalTest, GetSomeStartedWhileAStoppedGetAllUnwindsLeavesBothButtonsAtRest)
+{
+    GTEST_SKIP() << "fault: with reading ahead the left button still ends as \"2b. Get Some Emails\" here";
+    connectWith(Numbered(5));
+    boxes.queueDialog([](QDialog &shown) {
+        QTest::mouseClick(static_cast<Form2 &>(shown).continueButton(), Qt::LeftButton);
+    });
+    bool restarted = false;
+    h->afterListing = [&](qint32) {
+        if (std::exchange(restarted, true))
+            return;
+        h->clickGetAll(); // Stop: the buttons look idle while the run unwinds
+        h->clickGetSome(); // a whole Get Some inside the stopped Get All
+    };
+    h->clickGetAll();
+    ASSERT_TRUE(restarted);
+    EXPECT_EQ(h->list->rowCount(), 5) << "the inner Get Some read the whole folder";
+    EXPECT_EQ(boxes.messages(), (QStringList{Done, Done}));
+    expectAtRest();
+}
+
 TEST_F(RetrievalTest, DisconnectDuringARunStopsItFirst)
 {
     connectWith(Numbered(6));

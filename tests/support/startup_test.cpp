@@ -1,6 +1,7 @@
 #include "support/startup.h"
 
 #include "tests/common/scriptedmessages.h"
+#include "tests/support/programfile.h"
 #include "support/messageseam.h"
 
 #include <QApplication>
@@ -56,28 +57,6 @@ QColor face()
 {
     return QApplication::palette().color(QPalette::Button);
 }
-
-// Writes x/o.qss beside the test executable and removes the folder again (it is ours only
-// when it did not exist before).
-class SkinFile {
-public:
-    SkinFile() : m_dir(ProgramFolder() + QStringLiteral("/x"))
-    {
-        EXPECT_FALSE(QDir(m_dir).exists()) << "leftover skin folder " << m_dir.toStdString();
-        QDir().mkpath(m_dir);
-    }
-    ~SkinFile() { QDir(m_dir).removeRecursively(); }
-    void write(const QByteArray &bytes) const
-    {
-        QFile file(path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
-    QString path() const { return m_dir + QStringLiteral("/o.qss"); }
-
-private:
-    QString m_dir;
-};
 
 class Skin : public ::testing::Test {
 protected:
@@ -163,9 +142,10 @@ TEST_F(Skin, NoSkinFileChangesNothing)
 
 TEST_F(Skin, SkinFileBecomesTheStyleSheet)
 {
-    SkinFile skin;
+    const ProgramFile skin(QStringLiteral("x/o.qss"));
+    ASSERT_TRUE(skin.isOurs());
     const QByteArray sheet = "QPushButton { color: #123456; } /* \xc3\xa4 */\n";
-    skin.write(sheet);
+    ASSERT_TRUE(skin.write(sheet));
     ApplySkin(&w.window);
     EXPECT_EQ(qApp->styleSheet(), QString::fromUtf8(sheet));
     EXPECT_EQ(w.window.palette().color(QPalette::Window), face());
@@ -175,17 +155,17 @@ TEST_F(Skin, SkinFileBecomesTheStyleSheet)
 
 TEST_F(Skin, BinaryOrHugeSkinFileIsIgnored)
 {
-    SkinFile skin;
-    skin.write(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 18));
+    const ProgramFile skin(QStringLiteral("x/o.qss"));
+    ASSERT_TRUE(skin.isOurs());
+    ASSERT_TRUE(skin.write(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 18)));
     ApplySkin(&w.window);
     expectUntouched();
 
-    skin.write(QByteArray(1024 * 1024 + 1, ' '));
+    ASSERT_TRUE(skin.write(QByteArray(1024 * 1024 + 1, ' ')));
     ApplySkin(&w.window);
     expectUntouched();
 
-    QFile::remove(skin.path());
-    QDir().mkpath(skin.path()); // a folder by the skin's name
+    ASSERT_TRUE(skin.makeFolder()); // a folder by the skin's name
     ApplySkin(&w.window);
     expectUntouched();
 }
