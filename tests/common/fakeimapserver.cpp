@@ -4,12 +4,14 @@
 #include "tests/common/testcertificates.h"
 
 #include <QFile>
+#include <QScopedValueRollback>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTimer>
 #include <stdexcept>
+#include <sys/socket.h>
 
 namespace {
 
@@ -65,6 +67,21 @@ bool wildcardMatch(const QByteArray &pattern, const QByteArray &text)
     while (p < pattern.size() && pattern[p] == '*')
         ++p;
     return p == pattern.size();
+}
+
+// Copies of REPEAT's text written at once, and the most left unsent before the next write.
+constexpr qint64 RepeatPieceBytes = 64 << 10;
+constexpr qint64 RepeatWindowBytes = 1 << 20;
+
+qint64 parseCount(const QByteArray &word, int lineNumber)
+{
+    if (word == "*")
+        return -1;
+    bool ok = false;
+    const qint64 count = word.toLongLong(&ok);
+    if (!ok || count < 0)
+        throw std::invalid_argument("fake IMAP script line " + std::to_string(lineNumber) + ": bad REPEAT count");
+    return count;
 }
 
 int parseMs(const QByteArray &word, int lineNumber)
@@ -152,8 +169,17 @@ QList<FakeImapServer::Step> FakeImapServer::parse(const QString &script)
             steps.append(Step{Step::Drip, unescape(rest.mid(blank + 1), lineNumber), parseMs(rest.left(blank), lineNumber)});
         } else if (word == "RAW") {
             steps.append(Step{Step::Raw, unescape(after(3), lineNumber)});
+        } else if (word == "REPEAT") {
+            const QByteArray rest = after(6);
+            const qsizetype blank = rest.indexOf(' ');
+            const QByteArray text = blank < 0 ? QByteArray() : unescape(rest.mid(blank + 1), lineNumber);
+            if (text.isEmpty())
+                throw std::invalid_argument("fake IMAP script line " + std::to_string(lineNumber) + ": REPEAT n text");
+            steps.append(Step{Step::Repeat, text, 0, parseCount(rest.left(blank), lineNumber)});
         } else if (line == "CLOSE") {
             steps.append(Step{Step::Close, {}});
+        } else if (line == "RESET") {
+            steps.append(Step{Step::Reset, {}});
         } else if (line == "STALL") {
             steps.append(Step{Step::Stall, {}});
         } else {
@@ -183,7 +209,7 @@ void FakeImapServer::accept(SslTcpServer &listener)
     m_steps = m_scripts[qMin<qsizetype>(m_connections, m_scripts.size() - 1)];
     ++m_connections;
     m_next = 0;
-    m_dripped = 0;
+    m_progress = 0;
     m_paused = m_stalled = m_failed = false;
     m_partial.clear();
     m_unread.clear();
@@ -191,13 +217,22 @@ void FakeImapServer::accept(SslTcpServer &listener)
     connect(socket, &QIODevice::readyRead, this, &FakeImapServer::readClient);
     connect(socket, &QAbstractSocket::disconnected, this, &FakeImapServer::dropped);
     if (m_transport == Transport::Plain) {
-        run();
+        begin();
         return;
     }
     socket->setSslConfiguration(m_tls);
     // The greeting waits for the handshake; a client that rejects the certificate just leaves.
-    connect(socket, &QSslSocket::encrypted, this, &FakeImapServer::run);
+    connect(socket, &QSslSocket::encrypted, this, &FakeImapServer::begin);
     socket->startServerEncryption();
+}
+
+void FakeImapServer::begin()
+{
+    // REPEAT and RESET go on as the connection takes what was written; the handshake's own
+    // writes come before this and must not start the script.
+    connect(m_socket, &QIODevice::bytesWritten, this, &FakeImapServer::run);
+    connect(m_socket, &QSslSocket::encryptedBytesWritten, this, &FakeImapServer::run);
+    run();
 }
 
 void FakeImapServer::readClient()
@@ -210,6 +245,7 @@ void FakeImapServer::readClient()
         if (line.endsWith('\r'))
             line.chop(1);
         m_clientLines.append(QString::fromUtf8(line));
+        m_clientBytes.append(line);
         m_unread.append(line);
     }
     run();
@@ -223,6 +259,10 @@ void FakeImapServer::dropped()
 
 void FakeImapServer::run()
 {
+    // Writing may report bytesWritten at once; the loop below is already on its way.
+    if (m_running)
+        return;
+    const QScopedValueRollback running(m_running, true);
     while (m_socket && !m_paused && !m_stalled && !m_failed && m_next < m_steps.size()) {
         const Step &step = m_steps[m_next];
         switch (step.kind) {
@@ -243,21 +283,28 @@ void FakeImapServer::run()
             pause(step.ms);
             return;
         case Step::Drip:
-            if (m_dripped == 0)
-                m_dripText = withTag(step.text);
-            if (m_dripped < m_dripText.size()) {
-                m_socket->write(m_dripText.mid(m_dripped++, 1));
-                if (m_dripped < m_dripText.size()) {
+            if (m_progress == 0)
+                m_stepText = withTag(step.text);
+            if (m_progress < m_stepText.size()) {
+                m_socket->write(m_stepText.mid(m_progress++, 1));
+                if (m_progress < m_stepText.size()) {
                     pause(step.ms);
                     return;
                 }
             }
-            m_dripped = 0;
+            m_progress = 0;
             ++m_next;
+            break;
+        case Step::Repeat:
+            if (!repeat(step))
+                return;
             break;
         case Step::Close:
             ++m_next;
             m_socket->disconnectFromHost(); // may call dropped() at once
+            return;
+        case Step::Reset:
+            reset();
             return;
         case Step::Stall:
             ++m_next;
@@ -265,6 +312,45 @@ void FakeImapServer::run()
             return;
         }
     }
+}
+
+// False while copies are still to go: bytesWritten calls run() again.
+bool FakeImapServer::repeat(const Step &step)
+{
+    if (m_progress == 0)
+        m_stepText = withTag(step.text);
+    const qint64 perPiece = qMax<qint64>(1, RepeatPieceBytes / m_stepText.size());
+    while (m_socket && (step.count < 0 || m_progress < step.count)) {
+        if (unsentBytes() >= RepeatWindowBytes)
+            return false;
+        const qint64 copies = step.count < 0 ? perPiece : qMin(perPiece, step.count - m_progress);
+        m_socket->write(m_stepText.repeated(copies));
+        m_progress += copies;
+    }
+    m_progress = 0;
+    ++m_next;
+    return m_socket != nullptr;
+}
+
+// With TLS, bytesToWrite() counts only what is still to be encrypted.
+qint64 FakeImapServer::unsentBytes() const
+{
+    return m_socket->bytesToWrite() + m_socket->encryptedBytesToWrite();
+}
+
+// A zero linger time makes closing the socket send RST instead of FIN.
+void FakeImapServer::reset()
+{
+    if (unsentBytes() > 0)
+        return; // bytesWritten calls run() again
+    ++m_next;
+    const linger abortive{1, 0};
+    setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    QSslSocket *socket = m_socket;
+    m_socket = nullptr;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
 }
 
 bool FakeImapServer::expect(const Step &step)
@@ -295,6 +381,22 @@ void FakeImapServer::pause(int ms)
         m_paused = false;
         run();
     });
+}
+
+QString FakeImapServer::escaped(const QByteArray &bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    for (char c : bytes) {
+        const auto byte = uchar(c);
+        if (c == '\\')
+            text += QStringLiteral("\\\\");
+        else if (byte >= 0x20 && byte < 0x7f)
+            text += QLatin1Char(c);
+        else
+            text += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+    }
+    return text;
 }
 
 QByteArray FakeImapServer::withTag(const QByteArray &text) const

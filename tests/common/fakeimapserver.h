@@ -28,11 +28,17 @@ class QSslSocket;
 //   SLEEP ms         pause before the next instruction
 //   DRIP ms text     send text one byte at a time, ms between the bytes
 //   RAW text         send text exactly, no CRLF added
+//   REPEAT n text    send text n times, no CRLF added; "REPEAT * text" goes on until the client
+//                    closes the connection. The copies are written as the connection takes
+//                    them, so a huge answer is never held in memory whole.
 //   CLOSE            close the connection (after what was sent so far)
+//   RESET            abort the connection with a TCP reset, once what was sent so far has
+//                    left for the client
 //   STALL            do nothing more, keep the connection open
-// In S:, DRIP and RAW, "$TAG" is the tag of the last matched client line; in DRIP and RAW
-// the escapes \r \n \t \\ and \xHH stand for those bytes. After the last instruction the
-// server behaves as after STALL. A script that does not parse throws std::invalid_argument.
+// In S:, DRIP, RAW and REPEAT, "$TAG" is the tag of the last matched client line; in DRIP, RAW
+// and REPEAT the escapes \r \n \t \\ and \xHH stand for those bytes (escaped() writes them).
+// After the last instruction the server behaves as after STALL. A script that does not parse
+// throws std::invalid_argument.
 //
 // Connections: one at a time. Every accepted connection starts a script from its first line:
 // connection k runs scripts[k], the last script again for all later ones. A new connection
@@ -56,21 +62,31 @@ public:
     QString mismatch() const { return m_mismatch; } // the first mismatch, empty when none
     // Every line the clients sent, all connections, in order, without CRLF.
     QStringList clientLines() const { return m_clientLines; }
+    // The same lines as the bytes that came, for text that is not UTF-8.
+    QList<QByteArray> clientBytes() const { return m_clientBytes; }
+
+    // Text for RAW, DRIP or REPEAT that sends exactly these bytes.
+    static QString escaped(const QByteArray &bytes);
 
 private:
     struct Step {
-        enum Kind { Send, Expect, Sleep, Drip, Raw, Close, Stall } kind;
+        enum Kind { Send, Expect, Sleep, Drip, Raw, Repeat, Close, Reset, Stall } kind;
         QByteArray text;
         int ms = 0;
+        qint64 count = 0; // REPEAT's copies; -1: until the connection closes
     };
     static QList<Step> parse(const QString &script);
 
     void accept(SslTcpServer &listener);
+    void begin();
     void readClient();
     void dropped();
     void run();
     void pause(int ms);
     bool expect(const Step &step);
+    bool repeat(const Step &step);
+    void reset();
+    qint64 unsentBytes() const;
     QByteArray withTag(const QByteArray &text) const;
 
     QList<QList<Step>> m_scripts;
@@ -83,8 +99,9 @@ private:
     QSslSocket *m_socket = nullptr;
     QList<Step> m_steps;
     qsizetype m_next = 0;
-    qsizetype m_dripped = 0;
-    QByteArray m_dripText;
+    qint64 m_progress = 0;  // bytes dripped or copies repeated of the current step
+    QByteArray m_stepText;  // the current DRIP or REPEAT text, $TAG replaced
+    bool m_running = false;
     bool m_paused = false;
     bool m_stalled = false;
     bool m_failed = false;
@@ -95,4 +112,5 @@ private:
     int m_connections = 0;
     QString m_mismatch;
     QStringList m_clientLines;
+    QList<QByteArray> m_clientBytes;
 };
