@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+// A folder's worth of raw messages for the reading bench, the same on every run: sizes spread
+// around 20 KB; plain text, HTML only, multipart/alternative and multipart/mixed with a base64
+// attachment; encoded-word subjects and sender names; Latin-1 as well as UTF-8 bodies.
+QList<QByteArray> BenchMessages(int count);

@@ -1,0 +1,103 @@
+#include "bench/benchfigures.h"
+#include "export/spreadsheetexport.h"
+#include "export/xlsxtarget.h"
+#include "tests/common/scriptedmessages.h"
+#include "tests/export/exportharness.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSet>
+#include <cstdio>
+
+// The export bench: checked rows with 4 KB bodies through "3. Send To Excel" into a real .xlsx
+// workbook (the opener only records the file), then the workbook read back with openpyxl.
+namespace {
+
+constexpr int Rows = 10000;
+constexpr int BodyChars = 4096;
+
+QString body(int row)
+{
+    QString text = QStringLiteral("Body of message %1: please review the attached numbers.\r\n").arg(row);
+    while (text.size() < BodyChars)
+        text += QStringLiteral("Line %1 of the quarterly report, with the budget for the café.\r\n").arg(text.size());
+    text.truncate(BodyChars);
+    return text;
+}
+
+void fill(ListFixture &lists)
+{
+    lists.store.recreate(Rows);
+    for (int r = 1; r <= Rows; ++r) {
+        const QStringList cells{QStringLiteral("Sender %1 <sender%1@example.test>").arg(r % 97),
+                                QStringLiteral("Sender %1").arg(r % 97),
+                                QStringLiteral("sender%1@example.test").arg(r % 97),
+                                QStringLiteral("Quarterly report %1").arg(r),
+                                QStringLiteral("01/02/2024 03:04:05"),
+                                QStringLiteral("45293")};
+        const int row = lists.list.appendRow(cells[0]);
+        for (int column = 1; column < cells.size(); ++column)
+            lists.list.setText(row, column, cells[column]);
+        lists.list.setChecked(row, true);
+        lists.store.at(row) = MailRecord{cells[0], cells[1], cells[2], cells[3], cells[4], body(r), {}};
+    }
+}
+
+// The body as the workbook holds it: the pieces from column 6 on, each without its text marker.
+QString bodyInSheet(const ReadWorkbook &book, int sheetRow)
+{
+    QString text;
+    for (int column = 6; book.cells.contains({sheetRow, column}); ++column)
+        text += book.cells.value({sheetRow, column}).shown;
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TestHome home; // the workbook goes to a documents folder of its own
+    home.addProgram(QStringLiteral("localc")); // what the detection looks for
+    ScriptedMessages messages;
+    RecordingOpener opener;
+    ListFixture lists;
+    XlsxTarget target;
+    fill(lists);
+
+    QElapsedTimer clock;
+    clock.start();
+    PushButton4_Click(&lists.window, lists.list, lists.store, target);
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    if (opener.opened.size() != 1 || messages.messages() != QStringList{QStringLiteral("Done.")}) {
+        std::fprintf(stderr, "export bench: the export did not deliver one workbook: %s\n",
+                     qPrintable(messages.messages().join(u'|') + messages.errorReports().join(u'|')));
+        return 1;
+    }
+    const QString path = opener.opened.front();
+    std::printf("Export bench\n");
+    std::printf("  %d checked rows with %d-character bodies to xlsx: %.2f s (%.0f rows/s), workbook %.1f MB\n", Rows,
+                BodyChars, seconds, Rows / seconds, QFileInfo(path).size() / (1024.0 * 1024.0));
+
+    clock.restart();
+    const ReadWorkbook book = ReadXlsx(path);
+    const double readSeconds = double(clock.nsecsElapsed()) / 1e9;
+    if (!book.ok) {
+        std::fprintf(stderr, "export bench: openpyxl could not read the workbook: %s\n", qPrintable(book.error));
+        return 1;
+    }
+    QSet<int> dataRows;
+    for (auto cell = book.cells.begin(); cell != book.cells.end(); ++cell)
+        if (cell.key().first > 1)
+            dataRows.insert(cell.key().first);
+    const bool bodiesWhole = bodyInSheet(book, 2) == body(1) && bodyInSheet(book, Rows + 1) == body(Rows);
+    std::printf("  read back with openpyxl in %.1f s: %lld data rows (expected %d), %lld cells, first and last "
+                "bodies %s\n",
+                readSeconds, static_cast<long long>(dataRows.size()), Rows, static_cast<long long>(book.cells.size()),
+                bodiesWhole ? "whole" : "DIFFERENT");
+    std::printf("  peak RSS of the export bench: %.1f MB\n", PeakRssKb() / 1024.0);
+    return dataRows.size() == Rows && bodiesWhole ? 0 : 1;
+}
