@@ -10,7 +10,8 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QPointer>
-#include <QSet>
+#include <QHash>
+#include <QStringDecoder>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTimer>
@@ -72,7 +73,7 @@ public:
     int generation = 0; // every call takes the next number; a nested call supersedes the outer one
     int tagCounter = 0;
     int exists = 0;
-    QSet<QString> rawNames; // listed names that were not valid modified UTF-7, kept as sent
+    QHash<QString, QByteArray> rawNames; // listed names shown otherwise than they are sent
     QString lastError;
 
     // The announced sequential run: the number the next fetch should ask for, the run's last
@@ -236,7 +237,8 @@ Wait ImapClient::Private::wait(int call, const std::function<bool()> &done, cons
             return Wait::Done;
         if (!protocolError.isEmpty())
             return Wait::Malformed;
-        if (!socket || socket->state() == QAbstractSocket::UnconnectedState)
+        // After BYE the server only closes the connection: no answer will come.
+        if (!bye.isEmpty() || !socket || socket->state() == QAbstractSocket::UnconnectedState)
             return Wait::Lost;
         if (deadline.hasExpired())
             return Wait::TimedOut;
@@ -519,12 +521,15 @@ std::unique_ptr<MailboxList> ImapClient::listMailboxes(const QString &reference,
     QStringList names;
     d->rawNames.clear();
     for (const QByteArray &name : raw) {
-        if (const auto decoded = DecodeMailboxName(name)) {
-            names.append(*decoded);
-        } else {
-            names.append(QString::fromUtf8(name));
-            d->rawNames.insert(names.last());
-        }
+        const auto decoded = DecodeMailboxName(name);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString shown = decoded ? *decoded : utf8.decode(name);
+        // Not UTF-8: one character per byte, so no two names look alike and none loses a byte.
+        if (!decoded && utf8.hasError())
+            shown = QString::fromLatin1(name);
+        if (EncodeMailboxName(shown) != name)
+            d->rawNames.insert(shown, name);
+        names.append(shown);
     }
     return std::make_unique<MailboxList>(names);
 }
@@ -532,7 +537,7 @@ std::unique_ptr<MailboxList> ImapClient::listMailboxes(const QString &reference,
 int ImapClient::selectMailbox(const QString &name)
 {
     const int call = ++d->generation;
-    const QByteArray encoded = d->rawNames.contains(name) ? name.toUtf8() : EncodeMailboxName(name);
+    const QByteArray encoded = d->rawNames.value(name, EncodeMailboxName(name));
     d->exists = 0;
     const Status s = d->run(call, ImapCommand("SELECT").string(encoded), {});
     if (call != d->generation)

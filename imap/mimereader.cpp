@@ -62,7 +62,7 @@ QString fromWindows1252(const QByteArray &bytes)
 
 QString fromUtf8OrWindows1252(const QByteArray &bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless); // a cut-off sequence is an error
     QString text = utf8.decode(bytes);
     return utf8.hasError() ? fromWindows1252(bytes) : text;
 }
