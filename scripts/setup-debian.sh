@@ -13,6 +13,7 @@ packages=(
   xvfb x11-apps xdotool imagemagick xdg-utils
   iputils-ping
   clang libclang-rt-14-dev llvm-14
+  zlib1g-dev
 )
 
 missing=()
