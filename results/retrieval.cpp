@@ -67,19 +67,15 @@ void Retrieval::stopRunning()
 void Retrieval::PushButton3_Click()
 {
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click"));
-    if (p.PushButton1->text() == SignedOutCaption) {
-        MsgBox(QStringLiteral("Please connect first (Step 1) before using this feature."));
+    if (refusedBeforeSignIn())
         return;
-    }
     if (p.PushButton3->text() == StopCaption) {
         Stop(trap);
         return;
     }
     const QString folder = p.Combo2->currentText();
-    if (folder.isEmpty()) {
-        MsgBox(QStringLiteral("Please select a folder"));
+    if (refusedWithoutFolder(folder))
         return;
-    }
     RunningScope running(m_running);
     enterRunMode(trap, p.PushButton3);
     trap(110, [&] { clearList(); });
@@ -113,15 +109,11 @@ void Retrieval::PushButton3_Click()
 void Retrieval::PushButton2_Click()
 {
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
-    if (p.PushButton1->text() == SignedOutCaption) {
-        MsgBox(QStringLiteral("Please connect first (Step 1) before using this feature."));
+    if (refusedBeforeSignIn())
         return;
-    }
     const QString folder = p.Combo2->currentText();
-    if (folder.isEmpty()) {
-        MsgBox(QStringLiteral("Please select a folder"));
+    if (refusedWithoutFolder(folder))
         return;
-    }
     RunningScope running(m_running);
     enterRunMode(trap, p.PushButton2);
 
@@ -175,6 +167,22 @@ void Retrieval::oChilkat_ScrapProgress(qint32 &percent)
         p.ProgressBar1->setText(QStringLiteral("Reading mail ") + QString::number(session->CurrentLocation())
                                 + QStringLiteral(" of ") + QString::number(session->MaxRecord()));
     DoEvents();
+}
+
+bool Retrieval::refusedBeforeSignIn() const
+{
+    if (p.PushButton1->text() != SignedOutCaption)
+        return false;
+    MsgBox(QStringLiteral("Please connect first (Step 1) before using this feature."));
+    return true;
+}
+
+bool Retrieval::refusedWithoutFolder(const QString &folder) const
+{
+    if (!folder.isEmpty())
+        return false;
+    MsgBox(QStringLiteral("Please select a folder"));
+    return true;
 }
 
 QString Retrieval::restingCaption(const QPushButton *button) const

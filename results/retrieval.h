@@ -25,6 +25,9 @@ public:
 private:
     bool signInNewSession(ErrorTrap &trap); // false: sign-in failed, go to the end sequence
     void endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *other);
+    // The messages a command gives instead of starting; true when one was shown.
+    bool refusedBeforeSignIn() const;
+    bool refusedWithoutFolder(const QString &folder) const;
     QString restingCaption(const QPushButton *button) const;
     void enterRunMode(ErrorTrap &trap, QPushButton *own);
     void Stop(ErrorTrap &trap);

@@ -1,4 +1,5 @@
 #include "imap/imapclient.h"
+#include "tests/imap/fakeserverclient.h"
 #include "tests/common/fakeimapserver.h"
 #include "tests/common/testcertificates.h"
 #include "tests/common/wait.h"
@@ -14,13 +15,7 @@ constexpr int LimitMs = 1500;
 
 std::unique_ptr<ImapClient> connectedTo(const FakeImapServer &server)
 {
-    auto client = std::make_unique<ImapClient>();
-    client->setSsl(true);
-    client->setPort(server.port());
-    client->setExtraCaCertificates(QSslCertificate::fromPath(TestCertificates::instance().caFile()));
-    client->setTimeoutMs(LimitMs);
-    EXPECT_EQ(client->connect(server.host()), 1) << client->lastErrorText().toStdString();
-    return client;
+    return ConnectedTo(server, LimitMs);
 }
 
 const QString Greeting = QStringLiteral("S: * OK [CAPABILITY IMAP4rev1] fake ready\n");

@@ -3,6 +3,7 @@
 
 #include "tests/common/dovecotfixture.h"
 #include "tests/common/fakeimapserver.h"
+#include "tests/results/fakemailbox.h"
 #include "tests/common/scriptedmessages.h"
 #include "tests/common/wait.h"
 #include "tests/results/resultsharness.h"
@@ -59,31 +60,10 @@ struct RetrievalTest : ::testing::Test {
     }
 };
 
-QString Escaped(const QByteArray &bytes)
-{
-    QString text = QString::fromUtf8(bytes);
-    text.replace(u'\\', QStringLiteral("\\\\")).replace(u'\r', QStringLiteral("\\r")).replace(u'\n', QStringLiteral("\\n"));
-    return text;
-}
-
 // Script lines of a server that signs in and selects a folder of `exists` messages.
 QString SignInAndSelect(int exists)
 {
-    return QStringLiteral("S: * OK [CAPABILITY IMAP4rev1] fake ready\n"
-                          "C: * ID *\nS: * ID NIL\nS: $TAG OK ID completed\n"
-                          "C: * LOGIN *\nS: $TAG OK Logged in\n"
-                          "C: * SELECT *\nS: * %1 EXISTS\nS: $TAG OK [READ-WRITE] Select completed\n")
-        .arg(exists);
-}
-
-QString FetchAnswer(int number, const QByteArray &message)
-{
-    return QStringLiteral("C: * FETCH %1 (BODY.PEEK[] INTERNALDATE)\n"
-                          "RAW * %1 FETCH (BODY[] {%2}\\r\\n%3)\\r\\n\n"
-                          "S: $TAG OK Fetch completed\n")
-        .arg(number)
-        .arg(message.size())
-        .arg(Escaped(message));
+    return FakeSignIn() + FakeSelect(exists);
 }
 
 } // namespace
@@ -358,7 +338,7 @@ TEST(RetrievalSlowServerTest, StopDuringAStalledFetch)
     const QString first = SignInAndSelect(5).replace(QStringLiteral("C: * SELECT *"),
                                                      QStringLiteral("C: * LIST *\nS: * LIST () \"/\" INBOX\n"
                                                                     "S: $TAG OK List completed\nC: * SELECT *"));
-    const QString second = SignInAndSelect(5) + FetchAnswer(1, messages[0]) + FetchAnswer(2, messages[1])
+    const QString second = SignInAndSelect(5) + FakeFetchAnswer(1, messages[0]) + FakeFetchAnswer(2, messages[1])
         + QStringLiteral("C: * FETCH 3 (BODY.PEEK[] INTERNALDATE)\nSTALL\n");
     FakeImapServer server(QStringList{first, second});
     DovecotFixture::instance().exportEnvironment(); // the CA; the server's own address below
