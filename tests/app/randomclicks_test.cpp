@@ -231,14 +231,12 @@ TEST(RandomClicks, AWindowClickedAtAnyMomentDuringSlowReadsStaysWhole)
     EXPECT_EQ(control<QLabel>(*form, "Label1")->text(), QStringLiteral("Total Number Of Emails: %1").arg(list.rowCount()));
     EXPECT_EQ(control<QLabel>(*form, "Label2")->text(), QStringLiteral("Selected Emails: %1").arg(checked));
 
+    EXPECT_EQ(button(*form, "PushButton3")->text(), QStringLiteral("2a. Get All Emails"));
     EXPECT_EQ(button(*form, "PushButton2")->text(), QStringLiteral("2b. Get Some Emails"));
     EXPECT_EQ(button(*form, "PushButton3")->maximumWidth(), TwipsToPixels(3840));
     EXPECT_FALSE(button(*form, "PushButton2")->isHidden());
     EXPECT_FALSE(form->retrieval().isRunning());
     EXPECT_FALSE(IsBusy(form.get()));
     EXPECT_EQ(form->oChilkat(), nullptr) << "a session is left in oChilkat after the run";
-    if (button(*form, "PushButton3")->text() != QStringLiteral("2a. Get All Emails"))
-        GTEST_SKIP() << "fault: the left button ends as \"" << button(*form, "PushButton3")->text().toStdString()
-                     << "\" after nested stopped runs";
     qunsetenv("QUORVANE_IMAP_PORT");
 }

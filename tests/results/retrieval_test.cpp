@@ -287,7 +287,6 @@ TEST_F(RetrievalTest, StopAfterARowAddsNoMoreRows)
 
 TEST_F(RetrievalTest, GetSomeStartedWhileAStoppedGetAllUnwindsLeavesBothButtonsAtRest)
 {
-    GTEST_SKIP() << "fault: with reading ahead the left button still ends as \"2b. Get Some Emails\" here";
     connectWith(Numbered(5));
     boxes.queueDialog([](QDialog &shown) {
         QTest::mouseClick(static_cast<Form2 &>(shown).continueButton(), Qt::LeftButton);
