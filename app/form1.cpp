@@ -8,11 +8,13 @@
 #include "mail/errortrap.h"
 #include "results/listinghandler.h"
 #include "results/resultslist.h"
+#include "results/resultsview.h"
 #include "results/retrieval.h"
 #include "results/selectioncommands.h"
 #include "results/sessionholder.h"
 #include "support/messageseam.h"
 #include "support/pointer.h"
+#include "support/repaintpacer.h"
 #include "support/textprogressbar.h"
 
 #include <QCheckBox>
@@ -48,6 +50,7 @@ QPushButton *button(const char *name, const QString &caption)
 Form1::Form1(QWidget *parent) : QWidget(parent), m_target(std::make_unique<XlsxTarget>())
 {
     setObjectName(QStringLiteral("Form1"));
+    new RepaintPacer(this);
     buildControls();
     m_list = std::make_unique<ResultsList>(ListView1, Label1, Label2);
     m_oChilkat = std::make_unique<SessionHolder>(
@@ -121,7 +124,7 @@ void Form1::buildControls()
     PushButton3->setFixedWidth(TwipsToPixels(3840));
     PushButton2->setFixedWidth(TwipsToPixels(3840));
     PushButton8 = button("PushButton8", QStringLiteral("Show List In Larger View"));
-    ListView1 = named(new QTreeWidget, "ListView1");
+    ListView1 = named(new ResultsView, "ListView1");
     Label1 = named(new QLabel(QStringLiteral("Total Number Of Emails: ")), "Label1");
     Label2 = named(new QLabel(QStringLiteral("Selected Emails: ")), "Label2");
     PushButton5 = button("PushButton5", QStringLiteral("Check All"));

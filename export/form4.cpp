@@ -2,9 +2,11 @@
 
 #include "mail/errortrap.h"
 #include "results/resultslist.h"
+#include "results/resultsview.h"
 #include "results/selectioncommands.h"
 #include "support/messageseam.h"
 #include "support/pointer.h"
+#include "support/repaintpacer.h"
 #include "support/startup.h"
 
 #include <QApplication>
@@ -37,6 +39,7 @@ int PixelsToTwips(int pixels)
 
 Form4::Form4(ResultsList &mainList, QWidget *owner) : QDialog(owner), m_mainList(mainList)
 {
+    new RepaintPacer(this);
     buildControls();
     m_list = std::make_unique<ResultsList>(m_view, Label1, Label2);
     m_commands = std::make_unique<SelectionCommands>(QStringLiteral("Form4"), *m_list, bRuleMatched,
@@ -52,7 +55,7 @@ void Form4::buildControls()
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral(" List In Larger View"));
     setSizeGripEnabled(true);
-    m_view = new QTreeWidget(this);
+    m_view = new ResultsView(this);
     m_view->setObjectName(QStringLiteral("ListView1"));
     const auto label = [this](const char *name) {
         auto *made = new QLabel(this);

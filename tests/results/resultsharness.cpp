@@ -2,7 +2,9 @@
 
 #include "imap/connectionoverrides.h"
 #include "results/listinghandler.h"
+#include "results/resultsview.h"
 #include "support/pointer.h"
+#include "support/repaintpacer.h"
 #include "support/textprogressbar.h"
 
 #include <QHBoxLayout>
@@ -14,7 +16,7 @@ ResultsHarness::ResultsHarness()
     : PushButton1(new QPushButton(QStringLiteral("1. Connect"))),
       PushButton2(new QPushButton(QStringLiteral("2b. Get Some Emails"))),
       PushButton3(new QPushButton(QStringLiteral("2a. Get All Emails"))), Combo2(new QComboBox), Text1(new QLineEdit),
-      Text2(new QLineEdit), txtSearch(new QLineEdit), ListView1(new QTreeWidget), Label1(new QLabel),
+      Text2(new QLineEdit), txtSearch(new QLineEdit), ListView1(new ResultsView), Label1(new QLabel),
       Label2(new QLabel), ProgressBar1(new TextProgressBar)
 {
     auto *column = new QVBoxLayout(&window);
@@ -28,6 +30,7 @@ ResultsHarness::ResultsHarness()
     for (QWidget *widget : std::initializer_list<QWidget *>{ListView1, Label1, Label2, ProgressBar1})
         column->addWidget(widget);
     ProgressBar1->setText(QStringLiteral("Progress Bar"));
+    new RepaintPacer(&window); // painted at the pace the main window paints
 
     const QString caFile = ConnectionOverrides::fromEnvironment().caFile;
     if (!caFile.isEmpty())
