@@ -436,7 +436,12 @@ int ImapClient::connect(const QString &host)
     });
     if (d->ssl) {
         QSslConfiguration config = socket->sslConfiguration();
-        config.setCaCertificates(QSslConfiguration::systemCaCertificates() + d->extraCas);
+        if (!d->extraCas.isEmpty()) {
+            // Naming roots of our own turns off Qt's loading of the system's on demand, so name
+            // those too; reading them all takes a while, so once a run of the program.
+            static const QList<QSslCertificate> systemRoots = QSslConfiguration::systemCaCertificates();
+            config.setCaCertificates(systemRoots + d->extraCas);
+        }
         config.setPeerVerifyMode(QSslSocket::VerifyPeer);
         socket->setSslConfiguration(config);
         socket->connectToHostEncrypted(host, quint16(d->port));

@@ -3,11 +3,9 @@
 
 #include "imap/mimereader.h"
 
-#include <QRegularExpression>
 #include <QString>
 #include <QStringDecoder>
 
-#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -70,17 +68,18 @@ QString fromUtf8OrWindows1252(const QByteArray &bytes)
 // The declared charset when iconv knows it and the bytes fit it; otherwise UTF-8, then windows-1252.
 QString decodeText(const QByteArray &bytes, const char *charset)
 {
-    if (charset) {
-        gsize written = 0;
-        gchar *converted = g_convert(bytes.constData(), bytes.size(), "UTF-8",
-                                     g_mime_charset_iconv_name(charset), nullptr, &written, nullptr);
-        if (converted) {
-            QString text = QString::fromUtf8(converted, qsizetype(written));
-            g_free(converted);
-            return text;
-        }
-    }
-    return fromUtf8OrWindows1252(bytes);
+    // Most mail says UTF-8 or ASCII, which need no trip through iconv: bytes that do not fit
+    // either fall back the same way.
+    if (!charset || g_ascii_strcasecmp(charset, "utf-8") == 0 || g_ascii_strcasecmp(charset, "us-ascii") == 0)
+        return fromUtf8OrWindows1252(bytes);
+    gsize written = 0;
+    gchar *converted = g_convert(bytes.constData(), bytes.size(), "UTF-8", g_mime_charset_iconv_name(charset),
+                                 nullptr, &written, nullptr);
+    if (!converted)
+        return fromUtf8OrWindows1252(bytes);
+    QString text = QString::fromUtf8(converted, qsizetype(written));
+    g_free(converted);
+    return text;
 }
 
 QByteArray decodedContent(GMimePart *part)
@@ -94,19 +93,39 @@ QByteArray decodedContent(GMimePart *part)
     return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
 }
 
+// CRLF is the mail transport's line end; the list filter and the worksheet want plain LF.
+// CRs before an LF (text converted to CRLF twice) and a lone CR (old Mac text) end a line too.
+// NUL characters go: they break the consumers downstream (C strings, spreadsheet cells).
+QString withPlainLineEnds(QString text)
+{
+    if (!text.contains(u'\r') && !text.contains(u'\0'))
+        return text;
+    QChar *out = text.data();
+    const QChar *in = out;
+    const QChar *const end = in + text.size();
+    while (in != end) {
+        if (*in == u'\r') {
+            while (in != end && *in == u'\r')
+                ++in;
+            if (in != end && *in == u'\n')
+                ++in;
+            *out++ = u'\n';
+        } else if (*in == u'\0') {
+            ++in;
+        } else {
+            *out++ = *in++;
+        }
+    }
+    text.truncate(out - text.constData());
+    return text;
+}
+
 QString bodyText(GMimePart *part)
 {
     if (!part)
         return {};
     const char *charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
-    QString text = decodeText(decodedContent(part), charset);
-    // CRLF is the mail transport's line end; the list filter and the worksheet want plain LF.
-    // CRs before an LF (text converted to CRLF twice) and a lone CR (old Mac text) end a line too.
-    static const QRegularExpression lineEnd(QStringLiteral("\r+\n|\r"));
-    text.replace(lineEnd, QStringLiteral("\n"));
-    // NUL characters break the consumers downstream (C strings, spreadsheet cells).
-    text.remove(QChar(u'\0'));
-    return text;
+    return withPlainLineEnds(decodeText(decodedContent(part), charset));
 }
 
 struct Bodies {
@@ -179,11 +198,15 @@ void readSender(GMimeMessage *message, Email &email)
 // the message's own header block only: a binary body may hold them legitimately.
 QByteArray withoutHeaderNuls(const QByteArray &raw)
 {
-    const qsizetype lf = raw.indexOf("\n\n");
-    const qsizetype crlf = raw.indexOf("\n\r\n");
-    qsizetype end = lf < 0 ? crlf : (crlf < 0 ? lf : std::min(lf, crlf));
-    if (end < 0)
-        end = raw.size();
+    // The header block ends at the first empty line, with either line end.
+    qsizetype end = raw.size();
+    for (qsizetype lf = raw.indexOf('\n'); lf >= 0; lf = raw.indexOf('\n', lf + 1)) {
+        const QByteArrayView rest = QByteArrayView(raw).sliced(lf + 1);
+        if (rest.startsWith('\n') || rest.startsWith("\r\n")) {
+            end = lf;
+            break;
+        }
+    }
     if (!QByteArrayView(raw).first(end).contains('\0'))
         return raw;
     return raw.first(end).replace('\0', QByteArray()) + raw.sliced(end);
