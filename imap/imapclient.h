@@ -27,7 +27,7 @@ public:
     void setTimeoutMs(int ms);
     // Bounds of the fetches kept in flight during an announced run: how many commands, and the
     // bytes their messages may hold. 0 commands turns reading ahead off.
-    static constexpr int DefaultReadAheadCount = 100;
+    static constexpr int DefaultReadAheadCount = 1000;
     static constexpr qint64 DefaultReadAheadBytes = qint64(16) << 20;
     void setReadAhead(int commands, qint64 bytes);
 
