@@ -111,6 +111,10 @@ void ResponseReader::process()
                      .arg(QString::fromLatin1(line.right(40))));
             break;
         }
+        if (literal >= 0 && m_current.literals.size() >= MaxLiteralsPerResponse) {
+            fail(QStringLiteral("The server sent an answer of more than %1 literals.").arg(MaxLiteralsPerResponse));
+            break;
+        }
         if (literal >= 0) {
             m_inLiteral = true;
             m_literalSize = literal;

@@ -21,6 +21,8 @@ class ResponseReader {
 public:
     static constexpr qsizetype MaxLineBytes = 1 << 20;
     static constexpr qint64 MaxLiteralBytes = qint64(64) << 20;
+    // Real answers carry a handful; each piece costs far more memory than its announcement.
+    static constexpr qsizetype MaxLiteralsPerResponse = 1000;
 
     void feed(const QByteArray &bytes);
     std::optional<ImapResponse> next();

@@ -117,6 +117,16 @@ TEST(ImapHostileServer, AbsurdLiteralSizesAreRefusedWhenAnnounced)
     EXPECT_GT(ticker.ticks(), 0);
 }
 
+TEST(ImapHostileServer, EndlessEmptyLiteralsAreCutOff)
+{
+    // Each "{0}" counts three bytes against the answer's bound but costs two pieces in memory.
+    const QString tooMany = QStringLiteral("more than 1000 literals");
+    ExpectFetchesFail({
+        {"empty literals", u"RAW * 1 FETCH (BODY[] \nREPEAT * {0}\\r\\n\n"_qs, tooMany},
+        {"one-byte literals", u"RAW * 1 FETCH (BODY[] \nREPEAT * {1}\\r\\nx\n"_qs, tooMany},
+    });
+}
+
 TEST(ImapHostileServer, LineThatNeverEndsIsCutOff)
 {
     // The server sends without CRLF until the client hangs up.
