@@ -6,4 +6,3 @@
 // Small measuring helpers shared by the bench programs.
 double Median(QList<double> values); // 0 for none
 qint64 PeakRssKb();                  // this process's largest resident set so far
-qint64 CurrentRssKb();               // its resident set now

@@ -1,4 +1,5 @@
 #include "bench/benchfigures.h"
+#include "tests/common/processmemory.h"
 #include "export/spreadsheetexport.h"
 #include "export/xlsxtarget.h"
 #include "tests/common/scriptedmessages.h"
@@ -67,7 +68,7 @@ int main(int argc, char **argv)
     ListFixture lists;
     XlsxTarget target;
     fill(lists);
-    const qint64 beforeKb = CurrentRssKb();
+    const qint64 beforeKb = ResidentKb();
 
     QElapsedTimer clock;
     clock.start();

@@ -1,6 +1,7 @@
 #include "bench/ourreader.h"
 
 #include "bench/benchfigures.h"
+#include "tests/common/processmemory.h"
 #include "results/resultslist.h"
 #include "tests/app/form1harness.h"
 #include "tests/common/scriptedmessages.h"
@@ -42,7 +43,7 @@ int RunOurReader(const QStringList &arguments)
     ScriptedMessages messages;
     Form1Harness::clearSettings();
     const std::unique_ptr<Form1> form = Form1Harness::loadForm1();
-    const qint64 startRss = CurrentRssKb();
+    const qint64 startRss = ResidentKb();
     Form1Harness::signIn(*form, arguments[1], arguments[2]);
     if (!Form1Harness::chooseFolder(*form, folder)) {
         std::fprintf(stderr, "sign-in failed or no folder %s: %s\n", qPrintable(folder),

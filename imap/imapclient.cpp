@@ -20,6 +20,7 @@
 namespace {
 
 constexpr int HeartbeatMs = 50; // abortCheck comes at least this often while a call waits
+constexpr qint64 MinSocketBufferBytes = qint64(1) << 20; // 0 would mean no bound at all
 
 const QString Interrupted = QStringLiteral("interrupted by another command on the same connection");
 
@@ -94,6 +95,7 @@ public:
     std::shared_ptr<InFlight> send(int call, const ImapCommand &command, const QByteArray &tag);
     std::optional<Fetch> sendFetch(int call, int number, bool byUid);
     void topUpRun(int call);
+    void boundSocketBuffer();
     void endRun();
     Wait wait(int call, const std::function<bool()> &done, const std::function<void()> &onTick = {});
     QString waitFailure(Wait w);
@@ -231,7 +233,10 @@ Wait ImapClient::Private::wait(int call, const std::function<bool()> &done, cons
         woke = false;
         if (call != generation)
             return Wait::Superseded;
-        pump();
+        // Once the answer is in, nothing more is read: what follows waits in the socket's bounded
+        // buffer, and beyond it at the server, until a call needs it.
+        if (!done())
+            pump();
         // Reading stops at a broken answer, so what is done arrived before it.
         if (done())
             return Wait::Done;
@@ -372,6 +377,15 @@ void ImapClient::Private::topUpRun(int call)
     }
 }
 
+// Fetches sent ahead are counted at the run's average size, which the next messages may far
+// exceed. The socket stops taking bytes beyond the bound until they are read, and answers are
+// only read while a call waits for its own, so the server holds back the rest.
+void ImapClient::Private::boundSocketBuffer()
+{
+    if (socket)
+        socket->setReadBufferSize(qMax<qint64>(readAheadBytes, MinSocketBufferBytes));
+}
+
 // Gives up the fetches sent ahead: their answers are still read off, but nobody keeps them.
 void ImapClient::Private::endRun()
 {
@@ -430,6 +444,7 @@ int ImapClient::connect(const QString &host)
 
     auto *socket = new QSslSocket(this);
     d->socket = socket;
+    d->boundSocketBuffer();
     QObject::connect(socket, &QSslSocket::sslErrors, socket, [this](const QList<QSslError> &errors) {
         for (const QSslError &e : errors)
             d->sslErrorTexts.append(e.errorString());
@@ -563,6 +578,7 @@ void ImapClient::setReadAhead(int commands, qint64 bytes)
 {
     d->readAheadCount = qMax(0, commands);
     d->readAheadBytes = qMax<qint64>(0, bytes);
+    d->boundSocketBuffer();
 }
 
 void ImapClient::expectSequentialFetches(int first, int last)
@@ -637,7 +653,6 @@ std::unique_ptr<Email> ImapClient::fetchSingle(int number, bool byUid)
         return nullptr;
     }
     d->runBytes += body->size();
-    ++d->runMessages;
     report(100);
     if (call != d->generation) {
         d->lastError = Interrupted;

@@ -1,8 +1,10 @@
 #include "imap/imapclient.h"
 #include "imap/mimereader.h"
 #include "tests/common/dovecotfixture.h"
+#include "tests/common/processmemory.h"
 
 #include <QSslCertificate>
+#include <QTest>
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
@@ -427,4 +429,43 @@ TEST(ImapDovecot, PlainPort)
     EXPECT_TRUE(plain.lastErrorText().contains(u"plain TCP"_qs));
     const auto account = server.seededAccount();
     EXPECT_EQ(plain.login(account.user, account.password), 1) << plain.lastErrorText().toStdString();
+}
+
+TEST(ImapDovecot, MessagesReadAheadHoldNoMoreThanTheByteBound)
+{
+    // Small messages first make the run's average small, so many big ones are asked for at
+    // once; while the reader is busy elsewhere, they must wait on the server's side.
+    constexpr int Small = 2;
+    constexpr int Big = 160;
+    const QByteArray bigBody = QByteArray(256 << 10, 'b').replace(0, 1, "B");
+    QList<QByteArray> messages;
+    for (int n = 1; n <= Small + Big; ++n)
+        messages << message("bulk@example.org", "Message " + QByteArray::number(n), n <= Small ? "small" : bigBody);
+    const auto account = DovecotFixture::instance().createAccount({{u"INBOX"_qs, messages}});
+    auto client = signedIn(account);
+    constexpr qint64 Bound = qint64(1) << 20;
+    client->setReadAhead(1000, Bound);
+    ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1);
+    ASSERT_EQ(client->messageCount(), Small + Big);
+
+    const qint64 baselineKb = ResidentKb();
+    ResetPeakResident();
+    client->expectSequentialFetches(1, Small + Big);
+    for (int n = 1; n <= Small + Big; ++n) {
+        const auto email = client->fetchSingle(n, false);
+        ASSERT_NE(email, nullptr) << n << client->lastErrorText().toStdString();
+        EXPECT_EQ(email->Subject, u"Message %1"_qs.arg(n));
+        if (n > Small) {
+            EXPECT_EQ(email->PlainTextBody.size(), bigBody.size() + 1) << n; // the body's own line end
+        }
+        // The session yields to the window between messages; everything asked for could arrive.
+        QTest::qWait(n <= Small ? 300 : 5);
+    }
+    const qint64 growth = (PeakResidentKb() - baselineKb) * 1024;
+    const qint64 asked = qint64(Big) * bigBody.size();
+    std::printf("read ahead: %.1f MB asked for at once, peak memory growth %.1f MB with a %.1f MB bound\n",
+                double(asked) / (1 << 20), double(growth) / (1 << 20), double(Bound) / (1 << 20));
+    // The socket's buffer, the answers parsed ahead, the message being read and the allocator's
+    // slack: a fraction of what was asked for, which would all be held without the bound.
+    EXPECT_LT(growth, asked / 2);
 }

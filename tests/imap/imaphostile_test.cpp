@@ -1,9 +1,9 @@
 #include "imap/imapclient.h"
 #include "tests/common/fakeimapserver.h"
+#include "tests/common/processmemory.h"
 #include "tests/common/wait.h"
 #include "tests/imap/fakeserverclient.h"
 
-#include <QFile>
 #include <QSslCertificate>
 #include <QSet>
 #include <QTimer>
@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
-#include <unistd.h>
 
 // Hostile and broken servers: every bad answer ends the call with a reason, within the client's
 // time limit, while the event loop keeps turning, and nothing is made of what was not read.
@@ -71,25 +70,6 @@ void ExpectFetchesFail(const QList<FailingCase> &cases)
         EXPECT_GT(ticker.ticks(), 0);
         EXPECT_TRUE(WaitUntil([&] { return !server.connected(); })) << "the client closed the connection";
     }
-}
-
-// Peak resident memory since the last reset (VmHWM; getrusage's ru_maxrss cannot be reset).
-qint64 StatusKilobytes(const QByteArray &field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(field + ':'))
-            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-void ResetPeakMemory()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
 }
 
 } // namespace
@@ -411,8 +391,8 @@ TEST(ImapHostileServer, FiftyMegabyteMessageWithProgressAndBoundedMemory)
     const QByteArray tail = "--b--\r\n";
     const qint64 size = head.size() + Lines * line.size() + tail.size();
 
-    const qint64 baselineKb = StatusKilobytes("VmRSS");
-    ResetPeakMemory();
+    const qint64 baselineKb = ResidentKb();
+    ResetPeakResident();
     FakeImapServer server(Greeting + FetchOne + FetchAnswer(1, head, Lines, line, tail));
     auto client = ConnectedTo(server, 120000);
     QList<int> percents;
@@ -420,7 +400,7 @@ TEST(ImapHostileServer, FiftyMegabyteMessageWithProgressAndBoundedMemory)
     Ticker ticker;
     const auto email = client->fetchSingle(1, false);
     ASSERT_NE(email, nullptr) << client->lastErrorText().toStdString();
-    const qint64 peakKb = StatusKilobytes("VmHWM");
+    const qint64 peakKb = PeakResidentKb();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
 
