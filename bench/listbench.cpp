@@ -2,14 +2,12 @@
 #include "mail/clschilkatimap.h"
 #include "support/datetext.h"
 #include "support/doevents.h"
+#include "tests/common/checkboxclick.h"
 #include "tests/common/scriptedmessages.h"
 #include "tests/results/resultsharness.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QStyle>
-#include <QStyleOptionViewItem>
-#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -63,19 +61,6 @@ void deliverListing(clsChilkatIMAP &session, int n)
     DoEvents();
 }
 
-// Clicks a row's check box (1-based) where the user would.
-void clickCheckBox(QTreeWidget *view, int row)
-{
-    QTreeWidgetItem *item = view->topLevelItem(row - 1);
-    view->scrollToItem(item);
-    QStyleOptionViewItem option;
-    option.initFrom(view);
-    option.rect = view->visualItemRect(item);
-    option.features = QStyleOptionViewItem::HasCheckIndicator;
-    const QRect box = view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -115,7 +100,7 @@ int main(int argc, char **argv)
     for (int row = 1; row <= Clicks; ++row) {
         QElapsedTimer click;
         click.start();
-        clickCheckBox(harness.ListView1, row);
+        ClickCheckBox(harness.ListView1, row);
         clickMs << double(click.nsecsElapsed()) / 1e6;
     }
     const QString expected = QStringLiteral("Selected Emails: %1").arg(Clicks);

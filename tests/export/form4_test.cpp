@@ -1,12 +1,12 @@
 #include "export/form4.h"
 #include "results/resultslist.h"
 #include "support/pointer.h"
+#include "tests/common/checkboxclick.h"
 #include "tests/common/scriptedmessages.h"
 #include "tests/export/exportharness.h"
 
 #include <QHeaderView>
 #include <QPushButton>
-#include <QStyleOptionViewItem>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -28,18 +28,6 @@ void click(QDialog &dialog, const char *name)
 {
     if (QPushButton *b = button(dialog, name))
         QTest::mouseClick(b, Qt::LeftButton);
-}
-
-// Clicks the check box of a row (1-based) the way the user does.
-void clickCheckBox(QTreeWidget *view, int row)
-{
-    QTreeWidgetItem *item = view->topLevelItem(row - 1);
-    QStyleOptionViewItem option;
-    option.initFrom(view);
-    option.rect = view->visualItemRect(item);
-    option.features = QStyleOptionViewItem::HasCheckIndicator;
-    const QRect box = view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
 }
 
 QList<bool> checks(const ResultsList &list)
@@ -112,8 +100,8 @@ TEST_F(LargerView, CopiesEveryRowAndWritesTheChecksBackOnBack)
         EXPECT_EQ(label(form, "Label2")->text(), QStringLiteral("Selected Emails: 2"));
 
         click(form, "PushButton6"); // Uncheck All
-        clickCheckBox(copy.view(), 1);
-        clickCheckBox(copy.view(), 3);
+        ClickCheckBox(copy.view(), 1);
+        ClickCheckBox(copy.view(), 3);
         EXPECT_EQ(checks(copy), (QList<bool>{true, false, true, false, false}));
         EXPECT_EQ(label(form, "Label2")->text(), QStringLiteral("Selected Emails: 2"));
         EXPECT_EQ(checks(lists.list), (QList<bool>{false, true, false, false, true})); // not yet

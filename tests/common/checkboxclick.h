@@ -1,0 +1,6 @@
+#pragma once
+
+class QTreeWidget;
+
+// Clicks the check box of a row (1-based) where the user would, scrolling it into view first.
+void ClickCheckBox(QTreeWidget *view, int row);
