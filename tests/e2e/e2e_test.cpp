@@ -71,9 +71,12 @@ void signIn(XSession &x, QuorvaneApp &app, const DovecotFixture::Account &accoun
                 [&](const ProbeState &s) { return s.text(QStringLiteral("Text1")) == account.user; });
     app.click(QStringLiteral("Text2"));
     x.type(account.password);
-    app.waitFor(QStringLiteral("the password typed into Text2"), [&](const ProbeState &s) {
+    const ProbeState typed = app.waitFor(QStringLiteral("the password typed into Text2"), [&](const ProbeState &s) {
         return s.property(QStringLiteral("Text2"), QStringLiteral("length")).toInt() == account.password.size();
     });
+    EXPECT_EQ(typed.property(QStringLiteral("Text2"), QStringLiteral("echoMode")).toString(), QStringLiteral("Password"))
+        << "the password box shows stars only";
+    EXPECT_EQ(typed.property(QStringLiteral("Text1"), QStringLiteral("echoMode")).toString(), QStringLiteral("Normal"));
     app.click(QStringLiteral("Check1"));
     app.waitFor(QStringLiteral("\"Remember me\" checked and auto-connect available"), [](const ProbeState &s) {
         return s.property(QStringLiteral("Check1"), QStringLiteral("checked")).toBool()

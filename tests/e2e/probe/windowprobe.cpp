@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMetaEnum>
 #include <QProgressBar>
 #include <QSaveFile>
 #include <QTreeWidget>
@@ -56,6 +57,8 @@ QJsonObject describe(const QWidget *widget)
             entry.insert(QStringLiteral("text"), edit->text());
         else
             entry.insert(QStringLiteral("length"), edit->text().size());
+        entry.insert(QStringLiteral("echoMode"),
+                     QString::fromLatin1(QMetaEnum::fromType<QLineEdit::EchoMode>().valueToKey(edit->echoMode())));
     } else if (const auto *button = qobject_cast<const QAbstractButton *>(widget)) {
         entry.insert(QStringLiteral("text"), button->text());
         if (button->isCheckable())
