@@ -653,6 +653,7 @@ std::unique_ptr<Email> ImapClient::fetchSingle(int number, bool byUid)
         return nullptr;
     }
     d->runBytes += body->size();
+    ++d->runMessages;
     report(100);
     if (call != d->generation) {
         d->lastError = Interrupted;

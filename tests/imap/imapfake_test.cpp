@@ -280,6 +280,30 @@ TEST(ImapReadAhead, BytesBoundAndOtherNumbersEndTheRun)
     EXPECT_TRUE(server.scriptDone()) << server.mismatch().toStdString();
 }
 
+TEST(ImapReadAhead, TheByteBoundCountsTheSizeOfTheMessagesRead)
+{
+    // Before any message the guess is 64 KB, over this bound; after the first small one the rest fit.
+    const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\n"_qs + FetchAnswer(1, u"A2"_qs, u"one"_qs)
+        + u"C: A3 FETCH 2 *\nC: A4 FETCH 3 *\nC: A5 FETCH 4 *\n"_qs + FetchAnswer(2, u"A3"_qs, u"two"_qs)
+        + FetchAnswer(3, u"A4"_qs, u"three"_qs) + FetchAnswer(4, u"A5"_qs, u"four"_qs);
+    FakeImapServer server(script);
+    auto client = connectedTo(server);
+    client->setReadAhead(10, (64 << 10) - 1);
+    ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1) << client->lastErrorText().toStdString() << server.mismatch().toStdString();
+    client->expectSequentialFetches(1, 4);
+    ASSERT_NE(client->fetchSingle(1, false), nullptr) << client->lastErrorText().toStdString();
+    WaitUntil([] { return false; }, 200);
+    EXPECT_EQ(Fetches(server).size(), 1) << "nothing ahead while the size is a guess over the bound";
+    QStringList subjects;
+    for (int n = 2; n <= 4; ++n) {
+        const auto email = client->fetchSingle(n, false);
+        ASSERT_NE(email, nullptr) << n << client->lastErrorText().toStdString() << server.mismatch().toStdString();
+        subjects.append(email->Subject);
+    }
+    EXPECT_EQ(subjects, (QStringList{u"two"_qs, u"three"_qs, u"four"_qs}));
+    EXPECT_TRUE(server.scriptDone()) << server.mismatch().toStdString();
+}
+
 TEST(ImapReadAhead, AFailedFetchYieldsNoneForItsNumberOnly)
 {
     const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\nC: A3 FETCH 2 *\nC: A4 FETCH 3 *\n"_qs
