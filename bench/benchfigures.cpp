@@ -1,7 +1,6 @@
 #include "bench/benchfigures.h"
 
 #include <algorithm>
-#include <sys/resource.h>
 
 double Median(QList<double> values)
 {
@@ -10,11 +9,4 @@ double Median(QList<double> values)
     std::sort(values.begin(), values.end());
     const qsizetype middle = values.size() / 2;
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-qint64 PeakRssKb()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss; // kilobytes on Linux
 }

@@ -5,4 +5,3 @@
 
 // Small measuring helpers shared by the bench programs.
 double Median(QList<double> values); // 0 for none
-qint64 PeakRssKb();                  // this process's largest resident set so far

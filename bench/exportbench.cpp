@@ -1,7 +1,6 @@
-#include "bench/benchfigures.h"
-#include "tests/common/processmemory.h"
 #include "export/spreadsheetexport.h"
 #include "export/xlsxtarget.h"
+#include "tests/common/processmemory.h"
 #include "tests/common/scriptedmessages.h"
 #include "tests/export/exportharness.h"
 
@@ -74,7 +73,7 @@ int main(int argc, char **argv)
     clock.start();
     PushButton4_Click(&lists.window, lists.list, lists.store, target);
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
-    const qint64 exportPeakKb = PeakRssKb(); // before reading back, which fills this process too
+    const qint64 exportPeakKb = PeakResidentKb(); // before reading back, which fills this process too
     if (opener.opened.size() != 1 || messages.messages() != QStringList{QStringLiteral("Done.")}) {
         std::fprintf(stderr, "export bench: the export did not deliver one workbook: %s\n",
                      qPrintable(messages.messages().join(u'|') + messages.errorReports().join(u'|')));

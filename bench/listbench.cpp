@@ -3,6 +3,7 @@
 #include "support/datetext.h"
 #include "support/doevents.h"
 #include "tests/common/checkboxclick.h"
+#include "tests/common/processmemory.h"
 #include "tests/common/scriptedmessages.h"
 #include "tests/results/resultsharness.h"
 
@@ -113,7 +114,7 @@ int main(int argc, char **argv)
     std::printf("  check-box click with CountChecked on %d rows: median %.1f ms (fastest %.1f, slowest %.1f, %d clicks; "
                 "goal < 50 ms)\n",
                 CountedRows, Median(clickMs), clickMs.first(), clickMs.last(), Clicks);
-    std::printf("  peak RSS of the list bench: %.1f MB\n", PeakRssKb() / 1024.0);
+    std::printf("  peak RSS of the list bench: %.1f MB\n", PeakResidentKb() / 1024.0);
     if (!messages.shown.isEmpty())
         std::fprintf(stderr, "list bench: unexpected boxes: %s\n", qPrintable(messages.messages().join(u'|')));
     return 0;

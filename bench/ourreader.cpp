@@ -1,9 +1,8 @@
 #include "bench/ourreader.h"
 
-#include "bench/benchfigures.h"
-#include "tests/common/processmemory.h"
 #include "results/resultslist.h"
 #include "tests/app/form1harness.h"
+#include "tests/common/processmemory.h"
 #include "tests/common/scriptedmessages.h"
 
 #include <QElapsedTimer>
@@ -63,7 +62,7 @@ int RunOurReader(const QStringList &arguments)
     const qint64 logBytes = QFileInfo(temp.filePath(QStringLiteral("errorlog.txt"))).size();
     std::printf("RESULT seconds=%.3f messages=%d start_rss_kb=%lld peak_rss_kb=%lld texts_chars=%lld log_bytes=%lld\n",
                 seconds, form->list().rowCount(), static_cast<long long>(startRss),
-                static_cast<long long>(PeakRssKb()), static_cast<long long>(textsChars(form->mailStore())),
+                static_cast<long long>(PeakResidentKb()), static_cast<long long>(textsChars(form->mailStore())),
                 static_cast<long long>(logBytes));
     return 0;
 }
