@@ -3,10 +3,17 @@
 #include "imap/imapvalue.h"
 #include "imap/internaldate.h"
 
+ImapCommand FetchMessageCommand(int number, bool byUid)
+{
+    ImapCommand command = byUid ? ImapCommand("UID").atom("FETCH") : ImapCommand("FETCH");
+    command.atom(QByteArray::number(number)).atom("(BODY.PEEK[] INTERNALDATE)");
+    return command;
+}
+
 bool ReadFetchResponse(const ImapResponse &response, int number, bool byUid, FetchedMessage &into)
 {
     // * n FETCH (item value ...)
-    if (response.word(2).toUpper() != "FETCH")
+    if (response.keyword != "FETCH")
         return true;
     const auto values = ParseResponseValues(response);
     if (!values || values->size() != 4 || values->at(3).kind != ImapValue::Kind::List)
@@ -14,7 +21,7 @@ bool ReadFetchResponse(const ImapResponse &response, int number, bool byUid, Fet
     const QList<ImapValue> &items = values->at(3).items;
     if (items.size() % 2 != 0)
         return false;
-    bool matches = !byUid && response.word(1).toInt() == number;
+    bool matches = !byUid && response.number == number;
     std::optional<QByteArray> body;
     QDateTime date;
     for (qsizetype i = 0; i < items.size(); i += 2) {
@@ -32,4 +39,15 @@ bool ReadFetchResponse(const ImapResponse &response, int number, bool byUid, Fet
         into.internalDate = date;
     }
     return true;
+}
+
+std::optional<int> FetchPercent(const ResponseReader &reader, int number, bool byUid)
+{
+    const QByteArray partial = reader.partialFirstLine();
+    const qint64 size = reader.literalSize();
+    const bool ours =
+        byUid ? partial.contains(" FETCH ") : partial.startsWith("* " + QByteArray::number(number) + " FETCH");
+    if (!ours || size <= 0)
+        return std::nullopt;
+    return int(reader.literalReceived() * 100 / size);
 }

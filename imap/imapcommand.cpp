@@ -77,3 +77,8 @@ QByteArray ImapCommand::shown(const QByteArray &tag) const
     }
     return out;
 }
+
+QString LastErrorText(const QString &shown, const QString &outcome)
+{
+    return shown + QStringLiteral("\r\n") + outcome;
+}

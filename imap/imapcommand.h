@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
 // One command to send: its words, strings quoted or sent as literals as their bytes need.
 class ImapCommand {
@@ -26,3 +27,7 @@ private:
     };
     QList<Part> m_parts;
 };
+
+// The text lastErrorText() gives after a call: what was sent, as shown(), then the server's answer
+// or the reason there was none.
+QString LastErrorText(const QString &shown, const QString &outcome);

@@ -23,24 +23,6 @@ qint64 announcedLiteral(const QByteArray &line)
 
 } // namespace
 
-QByteArray ImapResponse::raw() const
-{
-    QByteArray out;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            out += "\r\n" + literals.value(i - 1);
-        out += lines[i];
-    }
-    return out;
-}
-
-QByteArray ImapResponse::word(int index) const
-{
-    if (lines.isEmpty())
-        return {};
-    return lines.first().split(' ').value(index);
-}
-
 void ResponseReader::feed(const QByteArray &bytes)
 {
     if (failed())
@@ -122,6 +104,7 @@ void ResponseReader::process()
             m_literal.reserve(qMin<qint64>(literal, qint64(1) << 24));
             continue;
         }
+        m_current.readHead();
         m_ready.append(m_current);
         m_current = {};
         m_currentBytes = 0;

@@ -1,19 +1,11 @@
 #pragma once
 
+#include "imap/imapresponse.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <optional>
-
-// One server response: a line, or a line continued after each literal it announces.
-struct ImapResponse {
-    QList<QByteArray> lines;    // without CRLF; each but the last ends with a literal announcement {n}
-    QList<QByteArray> literals; // literals[i] follows lines[i]
-
-    QByteArray raw() const;                // as received, CRLF between the pieces
-    QByteArray word(int index) const;      // index-th blank-separated word of the first line
-    QByteArray tag() const { return word(0); } // "*", "+" or a command's tag
-};
 
 // Cuts the bytes of a connection into responses. Refuses (failed()) literals and lines beyond
 // sane sizes instead of growing without bound.

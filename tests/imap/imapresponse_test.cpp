@@ -52,6 +52,30 @@ TEST(ImapResponseReader, SplitsLinesAndLiteralsFedByteByByte)
     EXPECT_EQ(got[2].word(2), "EXISTS"); // a bare LF ends a line too
 }
 
+TEST(ImapResponseReader, ReadsTheNumberAndKeywordOfEachResponse)
+{
+    const struct {
+        QByteArray line;
+        qint64 number;
+        QByteArray keyword;
+    } cases[] = {
+        {"* 12 FETCH (FLAGS ())", 12, "FETCH"},
+        {"* 4294967295 exists", 4294967295, "EXISTS"},
+        {"* 4294967296 EXISTS", -1, "4294967296"}, // beyond 32 bits: no number
+        {"* -3 EXPUNGE", -1, "-3"},
+        {"* OK [UIDVALIDITY 3] ready", -1, "OK"},
+        {"* bye shutting down", -1, "BYE"},
+        {"A3 no [AUTHENTICATIONFAILED] failed", -1, "NO"},
+        {"+ go ahead", -1, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.line.toStdString());
+        const ImapResponse r = single(c.line + "\r\n");
+        EXPECT_EQ(r.number, c.number);
+        EXPECT_EQ(r.keyword, c.keyword);
+    }
+}
+
 TEST(ImapResponseReader, RefusesAbsurdSizes)
 {
     ResponseReader huge;
