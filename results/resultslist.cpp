@@ -123,6 +123,11 @@ void ResultsList::clear()
     m_view->clear();
 }
 
+void ResultsList::showHeldBackRows()
+{
+    m_view->doItemsLayout();
+}
+
 void ResultsList::UpdateCounters(bool Reset)
 {
     if (Reset) {

@@ -33,6 +33,10 @@ public:
     // Checked rows, visiting each row once with one yield per row.
     qint32 CountChecked();
 
+    // Lays out the rows the view still holds back from its paced layout. Assistive tools count
+    // only laid-out rows: without this they would see rows arrive after a run had visibly ended.
+    void showHeldBackRows();
+
     QTreeWidget *view() const { return m_view; }
 
 Q_SIGNALS:

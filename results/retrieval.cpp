@@ -230,6 +230,8 @@ bool Retrieval::signInNewSession(ErrorTrap &trap)
 
 void Retrieval::Stop(ErrorTrap &trap)
 {
+    // What the list shows when the buttons come to rest is all it will show.
+    p.list->showHeldBackRows();
     trap(300, [&] { p.PushButton3->setText(SavedCaption); });
     trap(301, [&] { p.PushButton2->setText(GetSomeCaption); });
     trap(302, [&] { p.PushButton3->setFixedWidth(TwipsToPixels(RestingWidthTwips)); });

@@ -6,6 +6,8 @@
 #include "tests/common/scriptedmessages.h"
 #include "tests/common/wait.h"
 
+#include <QAccessible>
+#include <QAccessibleTableInterface>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -274,4 +276,44 @@ TEST_F(Form1Test, HelpShowsOneMessageWithTheDownloadAddress)
         "Having problems connecting? Make sure you have the latest version by downloading from https://")));
     EXPECT_TRUE(text.endsWith(QString(12, QLatin1Char('\r'))));
     EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Quorvane"));
+}
+
+// Assistive tools count the rows the list has laid out, and the list lays out rows appended
+// while reading at most once a frame; read-ahead appends several within one. Stop pressed while
+// rows are held back must leave nothing to show up once the buttons are at rest.
+TEST_F(Form1Test, StopLeavesNoRowToShowUpAfterTheButtonsAreAtRest)
+{
+    QList<QByteArray> messages;
+    for (int n = 1; n <= 300; ++n)
+        messages << "From: s@x.example\r\nSubject: message " + QByteArray::number(n) + "\r\n\r\nbody\r\n";
+    const auto account = DovecotFixture::instance().createAccount({{QStringLiteral("Work"), messages}});
+    auto form = loadForm1();
+    signIn(*form, account);
+    ASSERT_TRUE(chooseFolder(*form, QStringLiteral("Work")));
+    auto *view = control<QTreeWidget>(*form, "ListView1");
+    QAccessibleTableInterface *seen = QAccessible::queryAccessibleInterface(view)->tableInterface();
+    QPushButton *getAll = button(*form, "PushButton3");
+
+    // Stop at the first yield in which rows are held back from the list's layout.
+    int heldAtStop = -1;
+    int seenAtRest = -1;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        const int held = view->topLevelItemCount();
+        if (getAll->text() != QStringLiteral("Stop") || held < 10 || seen->rowCount() == held)
+            return;
+        poll.stop();
+        click(getAll);
+        heldAtStop = held;
+        seenAtRest = seen->rowCount();
+    });
+    poll.start();
+    click(getAll);
+
+    ASSERT_GT(heldAtStop, 0) << "rows were never held back while reading";
+    EXPECT_EQ(seenAtRest, heldAtStop) << "rows the list held were shown only after the Stop";
+    EXPECT_EQ(view->topLevelItemCount(), heldAtStop) << "no message is reported after the Stop";
+    EXPECT_LT(heldAtStop, messages.size());
+    EXPECT_EQ(boxes.messages(), QStringList{QStringLiteral("Done.")});
 }
