@@ -14,6 +14,8 @@ packages=(
   iputils-ping
   clang libclang-rt-14-dev llvm-14
   zlib1g-dev
+  # Real-world mail for the corpus test (tests/data/corpus/README.md).
+  golang-github-jhillyerd-enmime-dev python3-flufl.bounce
 )
 
 missing=()
