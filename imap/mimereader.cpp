@@ -9,7 +9,6 @@
 #include <QRegularExpression>
 #include <QString>
 
-#include <algorithm>
 #include <memory>
 #include <mutex>
 
