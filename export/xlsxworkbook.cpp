@@ -21,6 +21,7 @@ constexpr double MaxColumnWidth = 255;
 // breaks, and no further: the list stays readable, and each cell still shows its start.
 constexpr int MaxRowLines = 5;
 constexpr double LineHeight = 15; // points, for the default 11 pt font
+constexpr int FilterButtonRoom = 3; // characters the header's filter button covers
 
 int longestLine(const QString &text)
 {
@@ -99,7 +100,7 @@ void XlsxWorkbook::setCell(int row, int column, const QString &text)
     bool truncated = false;
     Cell cell;
     cell.text = CellTextForXlsx(shown, &truncated);
-    cell.width = longestLine(cell.text);
+    cell.width = longestLine(cell.text) + (row == 1 ? FilterButtonRoom : 0);
     cell.lines = lineCount(cell.text);
     m_cut = m_cut || truncated;
     m_cells[{row, column}] = std::move(cell);
