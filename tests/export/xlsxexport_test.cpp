@@ -193,6 +193,7 @@ TEST_F(XlsxExport, HeaderBoldFrozenAndFilteredDataAtTheTopOfRowsOfAFewLines)
     EXPECT_EQ(book.heights, (QMap<int, double>{{2, 75}, {5, 45}, {6, 75}}));
     EXPECT_EQ(book.frozen, QStringLiteral("A2"));
     EXPECT_EQ(book.filter, QStringLiteral("A1:G6"));
+    EXPECT_GE(book.widths.value(3), QStringLiteral("From Address").size() + 3) << "room for the filter button";
 }
 
 TEST_F(XlsxExport, ControlCharactersAreKeptAndWhatTheFormatCannotCarryIsReplaced)
