@@ -78,7 +78,7 @@ QByteArray WithRepairedHeaderBlock(const QByteArray &raw)
         } else {
             // An indented first line is read as the field it names.
             line = folded ? line.trimmed() : line;
-            const bool mboxSeparator = header.isEmpty() && at == 0 && line.startsWith("From ");
+            const bool mboxSeparator = at == 0 && line.startsWith("From "); // GMime skips it
             const qsizetype name = fieldNameLength(line);
             if (name == 0 && !mboxSeparator) {
                 // Not a header field: the body starts here, without the blank line. A last line

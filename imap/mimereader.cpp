@@ -191,8 +191,8 @@ QString unquoted(const QString &text)
 {
     if (text.size() < 2 || !text.startsWith(u'"') || !text.endsWith(u'"'))
         return text;
-    QString plain = text.mid(1, text.size() - 2);
-    return plain.replace(QRegularExpression(QStringLiteral("\\\\(.)")), QStringLiteral("\\1"));
+    static const QRegularExpression escaped(QStringLiteral("\\\\(.)"));
+    return text.mid(1, text.size() - 2).replace(escaped, QStringLiteral("\\1"));
 }
 
 // A From field that is no address list ("MAILER DAEMON <>", "John Smith", "<>") keeps its text;
