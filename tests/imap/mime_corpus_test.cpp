@@ -41,9 +41,7 @@ QList<Accepted> acceptedDifferences()
         if (line.startsWith(u'#') || columns.size() < 3)
             continue;
         EXPECT_FALSE(columns[2].trimmed().isEmpty()) << "no reason given: " << line.toStdString();
-        accepted.append({QRegularExpression(QRegularExpression::wildcardToRegularExpression(
-                             columns[0], QRegularExpression::UnanchoredWildcardConversion)),
-                         columns[1]});
+        accepted.append({QRegularExpression::fromWildcard(columns[0], Qt::CaseSensitive), columns[1]});
     }
     return accepted;
 }
