@@ -163,9 +163,11 @@ GMimeMessage *firstEnclosedMessage(GMimeObject *object, int depth)
 Bodies findMessageBodies(GMimeMessage *message)
 {
     Bodies found;
-    for (int depth = 0; message && !found.any() && depth <= kMaxDepth; ++depth) {
+    for (int depth = 0; message && depth <= kMaxDepth; ++depth) {
         GMimeObject *root = g_mime_message_get_mime_part(message);
         findBodies(root, 0, found);
+        if (found.any())
+            break;
         message = firstEnclosedMessage(root, 0);
     }
     return found;
