@@ -189,7 +189,7 @@ bool IsCompletePackage(const QString &path)
 bool MarkQuotePrefix(const QString &path, int xfIndex)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
         return false;
     const QByteArray zip = file.readAll();
     const QList<qsizetype> entries = directoryEntries(zip);
