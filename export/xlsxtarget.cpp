@@ -59,9 +59,12 @@ bool startsEscapeLiteral(const QString &text, qsizetype i)
     return true;
 }
 
-bool forbiddenInXml(char16_t unit)
+// The library writes control characters as the format's _xHHHH_ escapes, which a spreadsheet
+// reads back as the characters; but a NUL would end its C string, and XML has no place for
+// U+FFFE, U+FFFF or half a surrogate pair.
+bool unwritable(char16_t unit)
 {
-    return (unit < 0x20 && unit != u'\t' && unit != u'\n' && unit != u'\r') || unit == 0xFFFE || unit == 0xFFFF;
+    return unit == 0 || unit == 0xFFFE || unit == 0xFFFF;
 }
 
 QString workbookFolder()
@@ -105,7 +108,7 @@ QString CellTextForXlsx(const QString &text, bool *truncated)
         if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
             piece = text.mid(i, 2);
             consumed = 2;
-        } else if (c.isSurrogate() || forbiddenInXml(c.unicode())) {
+        } else if (c.isSurrogate() || unwritable(c.unicode())) {
             piece = Replacement;
         } else if (startsEscapeLiteral(text, i)) {
             piece = QStringLiteral("_x005F_");

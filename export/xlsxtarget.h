@@ -15,7 +15,8 @@ public:
 // "Quorvane export YYYY-MM-DD HH-MM-SS.xlsx", never an existing file's name.
 QString NewWorkbookPath();
 
-// Cell text the format can carry: forbidden XML characters become U+FFFD, a literal _xHHHH_
-// is escaped, and the text is cut at 32,767 UTF-16 units (never inside a surrogate pair).
+// Cell text the format can carry: NUL, lone surrogates, U+FFFE and U+FFFF become U+FFFD (other
+// control characters are kept: the library escapes them), a literal _xHHHH_ is escaped, and the
+// text is cut at 32,767 UTF-16 units (never inside a surrogate pair).
 // truncated is set when the cut was made.
 QString CellTextForXlsx(const QString &text, bool *truncated = nullptr);

@@ -3,8 +3,11 @@
 
 #include "imap/mimereader.h"
 
+#include "imap/mimeheaderblock.h"
+#include "imap/mimetext.h"
+
+#include <QRegularExpression>
 #include <QString>
-#include <QStringDecoder>
 
 #include <memory>
 #include <mutex>
@@ -42,44 +45,30 @@ QString utf8Text(const char *text)
     return text ? QString::fromUtf8(text) : QString();
 }
 
-// Every byte maps to a character, so this never fails. The five bytes windows-1252 leaves
-// unassigned keep their C1 code points, as browsers do.
-QString fromWindows1252(const QByteArray &bytes)
+// Lines of the base64 alphabet, as encoders write them: no characters beyond it, no blank
+// inside a line.
+bool looksLikeBase64(const QByteArray &bytes)
 {
-    static constexpr char16_t high[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    QString text(bytes.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        text[i] = (byte >= 0x80 && byte < 0xA0) ? QChar(high[byte - 0x80]) : QChar(byte);
+    bool inLine = false;
+    bool gap = false;
+    for (const char c : bytes) {
+        if (c == '\n' || c == '\r') {
+            inLine = gap = false;
+        } else if (c == ' ' || c == '\t') {
+            gap = inLine;
+        } else {
+            if (gap || !(g_ascii_isalnum(c) || c == '+' || c == '/' || c == '='))
+                return false;
+            inLine = true;
+        }
     }
-    return text;
+    return true;
 }
 
-QString fromUtf8OrWindows1252(const QByteArray &bytes)
+QByteArray bytesOf(GMimeStream *memory)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless); // a cut-off sequence is an error
-    QString text = utf8.decode(bytes);
-    return utf8.hasError() ? fromWindows1252(bytes) : text;
-}
-
-// The declared charset when iconv knows it and the bytes fit it; otherwise UTF-8, then windows-1252.
-QString decodeText(const QByteArray &bytes, const char *charset)
-{
-    // Most mail says UTF-8 or ASCII, which need no trip through iconv: bytes that do not fit
-    // either fall back the same way.
-    if (!charset || g_ascii_strcasecmp(charset, "utf-8") == 0 || g_ascii_strcasecmp(charset, "us-ascii") == 0)
-        return fromUtf8OrWindows1252(bytes);
-    gsize written = 0;
-    gchar *converted = g_convert(bytes.constData(), bytes.size(), "UTF-8", g_mime_charset_iconv_name(charset),
-                                 nullptr, &written, nullptr);
-    if (!converted)
-        return fromUtf8OrWindows1252(bytes);
-    QString text = QString::fromUtf8(converted, qsizetype(written));
-    g_free(converted);
-    return text;
+    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory));
+    return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
 }
 
 QByteArray decodedContent(GMimePart *part)
@@ -87,37 +76,17 @@ QByteArray decodedContent(GMimePart *part)
     GMimeDataWrapper *content = g_mime_part_get_content(part);
     if (!content)
         return {};
-    GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new());
-    g_mime_data_wrapper_write_to_stream(content, stream.get()); // undoes base64, quoted-printable
-    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
-    return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
-}
-
-// CRLF is the mail transport's line end; the list filter and the worksheet want plain LF.
-// CRs before an LF (text converted to CRLF twice) and a lone CR (old Mac text) end a line too.
-// NUL characters go: they break the consumers downstream (C strings, spreadsheet cells).
-QString withPlainLineEnds(QString text)
-{
-    if (!text.contains(u'\r') && !text.contains(u'\0'))
-        return text;
-    QChar *out = text.data();
-    const QChar *in = out;
-    const QChar *const end = in + text.size();
-    while (in != end) {
-        if (*in == u'\r') {
-            while (in != end && *in == u'\r')
-                ++in;
-            if (in != end && *in == u'\n')
-                ++in;
-            *out++ = u'\n';
-        } else if (*in == u'\0') {
-            ++in;
-        } else {
-            *out++ = *in++;
-        }
-    }
-    text.truncate(out - text.constData());
-    return text;
+    GObjectPtr<GMimeStream> decoded(g_mime_stream_mem_new());
+    g_mime_data_wrapper_write_to_stream(content, decoded.get()); // undoes base64, quoted-printable
+    if (g_mime_data_wrapper_get_encoding(content) != GMIME_CONTENT_ENCODING_BASE64)
+        return bytesOf(decoded.get());
+    // Text under a wrong base64 header decodes to noise: it is shown as it stands.
+    GObjectPtr<GMimeStream> encoded(g_mime_stream_mem_new());
+    GMimeStream *source = g_mime_data_wrapper_get_stream(content);
+    g_mime_stream_reset(source);
+    g_mime_stream_write_to_stream(source, encoded.get());
+    const QByteArray raw = bytesOf(encoded.get());
+    return looksLikeBase64(raw) ? bytesOf(decoded.get()) : raw;
 }
 
 QString bodyText(GMimePart *part)
@@ -125,21 +94,32 @@ QString bodyText(GMimePart *part)
     if (!part)
         return {};
     const char *charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
-    return withPlainLineEnds(decodeText(decodedContent(part), charset));
+    return WithPlainLineEnds(DecodeMimeText(decodedContent(part), charset));
 }
 
 struct Bodies {
     GMimePart *plain = nullptr;
     GMimePart *html = nullptr;
+    bool any() const { return plain || html; }
 };
 
-bool isAttachment(GMimePart *part)
+// RFC 2045 section 5.2: a malformed Content-Type ("text", "<html>") means text/plain. GMime
+// reads one as application/octet-stream, so that type counts only when the header says it.
+bool isPlainText(GMimeObject *object, GMimeContentType *type)
 {
-    return g_mime_part_is_attachment(part) || g_mime_part_get_filename(part);
+    if (g_mime_content_type_is_type(type, "text", "plain"))
+        return true;
+    if (!g_mime_content_type_is_type(type, "application", "octet-stream"))
+        return false;
+    const char *header = g_mime_object_get_header(object, "Content-Type");
+    while (header && g_ascii_isspace(*header))
+        ++header;
+    return header && g_ascii_strncasecmp(header, "application/octet-stream", 24) != 0;
 }
 
-// Depth first. Attached messages (message/rfc822) are not entered: their text is not this
-// message's body.
+// Depth first. Only a disposition of "attachment" makes a part an attachment: inline text often
+// carries a file name too. Enclosed messages (message/rfc822) are not entered: their text is
+// not this message's body.
 void findBodies(GMimeObject *object, int depth, Bodies &found)
 {
     if (!object || depth > kMaxDepth)
@@ -151,15 +131,46 @@ void findBodies(GMimeObject *object, int depth, Bodies &found)
             findBodies(g_mime_multipart_get_part(multipart, i), depth + 1, found);
         return;
     }
-    if (!GMIME_IS_PART(object) || isAttachment(GMIME_PART(object)))
+    if (!GMIME_IS_PART(object) || g_mime_part_is_attachment(GMIME_PART(object)))
         return;
     GMimeContentType *type = g_mime_object_get_content_type(object);
     if (!type)
         return;
-    if (!found.plain && g_mime_content_type_is_type(type, "text", "plain"))
+    if (!found.plain && isPlainText(object, type))
         found.plain = GMIME_PART(object);
     else if (!found.html && g_mime_content_type_is_type(type, "text", "html"))
         found.html = GMIME_PART(object);
+}
+
+// A forward sent as message/rfc822, or the first entry of a digest.
+GMimeMessage *firstEnclosedMessage(GMimeObject *object, int depth)
+{
+    if (!object || depth > kMaxDepth)
+        return nullptr;
+    if (GMIME_IS_MESSAGE_PART(object))
+        return g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+    if (!GMIME_IS_MULTIPART(object))
+        return nullptr;
+    GMimeMultipart *multipart = GMIME_MULTIPART(object);
+    const int count = g_mime_multipart_get_count(multipart);
+    for (int i = 0; i < count; ++i)
+        if (GMimeMessage *message = firstEnclosedMessage(g_mime_multipart_get_part(multipart, i), depth + 1))
+            return message;
+    return nullptr;
+}
+
+// The message's own text; when it has none, that of the first message it encloses.
+Bodies findMessageBodies(GMimeMessage *message)
+{
+    Bodies found;
+    for (int depth = 0; message && depth <= kMaxDepth; ++depth) {
+        GMimeObject *root = g_mime_message_get_mime_part(message);
+        findBodies(root, 0, found);
+        if (found.any())
+            break;
+        message = firstEnclosedMessage(root, 0);
+    }
+    return found;
 }
 
 InternetAddressMailbox *firstMailbox(InternetAddressList *list)
@@ -178,38 +189,47 @@ InternetAddressMailbox *firstMailbox(InternetAddressList *list)
     return nullptr;
 }
 
+QString unquoted(const QString &text)
+{
+    if (text.size() < 2 || !text.startsWith(u'"') || !text.endsWith(u'"'))
+        return text;
+    static const QRegularExpression escaped(QStringLiteral("\\\\(.)"));
+    return text.mid(1, text.size() - 2).replace(escaped, QStringLiteral("\\1"));
+}
+
+// A From field that is no address list ("MAILER DAEMON <>", "John Smith", "<>") keeps its text;
+// the name stands before an address in angle brackets, and a lone word with an "@" is an address.
+void readUnparsedSender(const QString &text, Email &email)
+{
+    email.From = text.trimmed();
+    const qsizetype open = email.From.lastIndexOf(u'<');
+    const qsizetype close = open < 0 ? -1 : email.From.indexOf(u'>', open);
+    if (close > open) {
+        email.FromName = unquoted(email.From.first(open).trimmed());
+        email.FromAddress = email.From.mid(open + 1, close - open - 1).trimmed();
+    } else if (email.From.contains(u'@') && !email.From.contains(u' ')) {
+        email.FromAddress = email.From;
+    } else {
+        email.FromName = unquoted(email.From);
+    }
+}
+
 void readSender(GMimeMessage *message, Email &email)
 {
     InternetAddressList *from = g_mime_message_get_from(message);
-    if (!from)
+    InternetAddressMailbox *mailbox = firstMailbox(from);
+    const char *address = mailbox ? internet_address_mailbox_get_addr(mailbox) : nullptr;
+    if (!address || !*address) {
+        readUnparsedSender(utf8Text(g_mime_object_get_header(GMIME_OBJECT(message), "From")), email);
         return;
+    }
     // No encoding: the display form a user reads, e.g. "Ann Example <ann@example.org>".
     if (char *display = internet_address_list_to_string(from, nullptr, FALSE)) {
         email.From = QString::fromUtf8(display);
         g_free(display);
     }
-    if (InternetAddressMailbox *mailbox = firstMailbox(from)) {
-        email.FromName = utf8Text(internet_address_get_name(INTERNET_ADDRESS(mailbox)));
-        email.FromAddress = utf8Text(internet_address_mailbox_get_addr(mailbox));
-    }
-}
-
-// GMime keeps header values as C strings, so a NUL byte would cut a header short. Drop NULs in
-// the message's own header block only: a binary body may hold them legitimately.
-QByteArray withoutHeaderNuls(const QByteArray &raw)
-{
-    // The header block ends at the first empty line, with either line end.
-    qsizetype end = raw.size();
-    for (qsizetype lf = raw.indexOf('\n'); lf >= 0; lf = raw.indexOf('\n', lf + 1)) {
-        const QByteArrayView rest = QByteArrayView(raw).sliced(lf + 1);
-        if (rest.startsWith('\n') || rest.startsWith("\r\n")) {
-            end = lf;
-            break;
-        }
-    }
-    if (!QByteArrayView(raw).first(end).contains('\0'))
-        return raw;
-    return raw.first(end).replace('\0', QByteArray()) + raw.sliced(end);
+    email.FromName = utf8Text(internet_address_get_name(INTERNET_ADDRESS(mailbox)));
+    email.FromAddress = utf8Text(address);
 }
 
 GObjectPtr<GMimeMessage> parseMessage(const QByteArray &bytes)
@@ -228,12 +248,7 @@ Email ReadEmail(const QByteArray &raw, const QDateTime &internalDate)
     Email email;
     email.Date = internalDate.isValid() ? internalDate.toLocalTime() : QDateTime();
 
-    const QByteArray bytes = withoutHeaderNuls(raw);
-    GObjectPtr<GMimeMessage> message = parseMessage(bytes);
-    // Cut off in the middle of a header line, the parser gives up on the whole message; ending
-    // the header block keeps the headers read so far.
-    if (!message && !bytes.isEmpty())
-        message = parseMessage(bytes + "\r\n\r\n");
+    GObjectPtr<GMimeMessage> message = parseMessage(WithRepairedHeaderBlock(raw));
     if (!message)
         return email;
 
@@ -242,8 +257,7 @@ Email ReadEmail(const QByteArray &raw, const QDateTime &internalDate)
     if (GDateTime *date = g_mime_message_get_date(message.get()))
         email.Date = QDateTime::fromSecsSinceEpoch(g_date_time_to_unix(date));
 
-    Bodies bodies;
-    findBodies(g_mime_message_get_mime_part(message.get()), 0, bodies);
+    const Bodies bodies = findMessageBodies(message.get());
     email.PlainTextBody = bodyText(bodies.plain);
     email.HTMLTextBody = bodyText(bodies.html);
     return email;

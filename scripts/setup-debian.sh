@@ -14,6 +14,10 @@ packages=(
   iputils-ping
   clang libclang-rt-14-dev llvm-14
   zlib1g-dev
+  # Real-world mail for the corpus test (tests/data/corpus/README.md).
+  golang-github-jhillyerd-enmime-dev python3-flufl.bounce
+  # The end-to-end test opens a workbook in a real spreadsheet application (about a minute to install).
+  libreoffice-calc
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include "tests/common/runtool.h"
 #include "tests/common/scratchdir.h"
 #include "tests/common/wait.h"
+#include "tests/e2e/calcwindow.h"
 #include "tests/e2e/quorvaneapp.h"
 #include "tests/e2e/xsession.h"
 
@@ -23,15 +24,23 @@ namespace {
 
 const QString Folder = QStringLiteral("Bulk");
 constexpr int BulkMessages = 30;
+constexpr int InboxMessages = 25;
 const QString Connected = QStringLiteral("Connected to Yahoo! Mail. Please select folder to extract emails from.");
 
-QJsonArray readWorkbook(const QString &path)
+// The first sheet's "rows" of cell values and their "looks" ("q": quote-prefix mark, "t": top).
+QJsonObject readWorkbook(const QString &path)
 {
     const QByteArray json = runTool(QStringLiteral("/usr/bin/python3"),
                                     {QStringLiteral(QUORVANE_E2E_SOURCE_DIR "/readworkbook.py"), path});
     const QJsonObject book = QJsonDocument::fromJson(json).object();
     EXPECT_EQ(book.value(QStringLiteral("sheets")).toInt(), 1);
-    return book.value(QStringLiteral("rows")).toArray();
+    return book;
+}
+
+QString artifact(const QString &name)
+{
+    QDir().mkpath(QStringLiteral(QUORVANE_E2E_ARTIFACT_DIR));
+    return QStringLiteral(QUORVANE_E2E_ARTIFACT_DIR "/") + name;
 }
 
 // A row's cells joined by " | ", readable in a failure message.
@@ -51,15 +60,15 @@ int countLines(const QString &path, const QString &line)
     return QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n")).count(line);
 }
 
-// What xdg-open was handed: one file:// address; the path it names. The opener runs detached,
-// so its note may come a moment after the program has moved on.
-QString openedWorkbook(const QuorvaneApp &app)
+// What xdg-open was handed the n-th time: a file:// address; the path it names. The opener runs
+// detached, so its note may come a moment after the program has moved on.
+QString openedWorkbook(const QuorvaneApp &app, int call)
 {
-    WaitUntil([&] { return app.openedFile().endsWith(QLatin1Char('\n')); }, 30000);
-    const QStringList calls = app.openedFile().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (calls.size() != 1)
+    const auto calls = [&] { return app.openedFile().split(QLatin1Char('\n'), Qt::SkipEmptyParts); };
+    WaitUntil([&] { return calls().size() >= call && app.openedFile().endsWith(QLatin1Char('\n')); }, 30000);
+    if (calls().size() != call)
         return QString();
-    const QUrl url(calls.first());
+    const QUrl url(calls().last());
     return url.isLocalFile() ? url.toLocalFile() : QString();
 }
 
@@ -124,7 +133,7 @@ QString expectedDate(int n)
 
 void checkWorkbook(const QString &path)
 {
-    const QJsonArray rows = readWorkbook(path);
+    const QJsonArray rows = readWorkbook(path).value(QStringLiteral("rows")).toArray();
     ASSERT_EQ(rows.size(), BulkMessages + 1) << "a header row and one row per message";
     EXPECT_EQ(texts(rows[0].toArray(), 6), "From | From Name | From Address | Subject | Received Date | RecDate");
     for (int n = 1; n <= BulkMessages; ++n) {
@@ -135,6 +144,35 @@ void checkWorkbook(const QString &path)
                                      .arg(expectedDate(n));
         EXPECT_EQ(texts(rows[n].toArray(), 6), expected.toStdString()) << "sheet row " << n + 1;
     }
+}
+
+// Every data cell sits at the top of its row, and exactly the texts a spreadsheet would take for
+// a formula carry the quote-prefix mark. Message 16 lists its subject as "=SUM(A1:A2)", which the
+// sheet holds without "="; its body "=1+1..." is marked.
+void checkMarks(const QString &path, const QJsonArray &listRows)
+{
+    const QJsonObject book = readWorkbook(path);
+    const QJsonArray rows = book.value(QStringLiteral("rows")).toArray();
+    const QJsonArray looks = book.value(QStringLiteral("looks")).toArray();
+    ASSERT_EQ(rows.size(), InboxMessages + 1);
+    ASSERT_EQ(listRows.size(), InboxMessages);
+    for (int r = 1; r < rows.size(); ++r) {
+        for (int c = 0; c < rows[r].toArray().size(); ++c) {
+            const QJsonValue value = rows[r].toArray().at(c);
+            if (value.isNull())
+                continue;
+            const QString text = value.toString();
+            const QString look = looks[r].toArray().at(c).toString();
+            const bool formulaLike = !text.isEmpty() && QStringView(u"=+-@").contains(text.front());
+            EXPECT_TRUE(look.contains(u't')) << "sheet row " << r + 1 << ", column " << c + 1;
+            EXPECT_EQ(look.contains(u'q'), formulaLike) << "sheet row " << r + 1 << ": " << text.toStdString();
+        }
+    }
+    EXPECT_EQ(listRows[15].toObject().value(QStringLiteral("cells")).toArray().at(3).toString(),
+              QStringLiteral("=SUM(A1:A2)"));
+    EXPECT_EQ(rows[16].toArray().at(3).toString(), QStringLiteral("SUM(A1:A2)"));
+    EXPECT_EQ(rows[16].toArray().at(5).toString(), QStringLiteral("=1+1\n@cmd\n+42\n"));
+    EXPECT_EQ(looks[16].toArray().at(5).toString(), QStringLiteral("qt"));
 }
 
 void checkSettings(const QuorvaneApp &app, const DovecotFixture::Account &account, int folderPosition)
@@ -188,16 +226,14 @@ TEST(FirstRun, SignInReadAFolderSendItToAWorkbookAndStartSignedIn)
         for (const QJsonValue &row : rows)
             EXPECT_TRUE(row.toObject().value(QStringLiteral("checked")).toBool());
 
-        const QString artifacts = QStringLiteral(QUORVANE_E2E_ARTIFACT_DIR);
-        QDir().mkpath(artifacts);
-        const QString png = artifacts + QStringLiteral("/main-window.png");
+        const QString png = artifact(QStringLiteral("main-window.png"));
         x.screenshot(ProbeState::rect(*filled.window(QStringLiteral("Form1"))), png);
         EXPECT_GT(QFileInfo(png).size(), 1000);
         EXPECT_LT(QFileInfo(png).size(), 200 * 1024);
 
         app.click(QStringLiteral("PushButton4"));
         app.answerMessageBox(QStringLiteral("Done."), 180000);
-        const QString workbook = openedWorkbook(app);
+        const QString workbook = openedWorkbook(app, 1);
         ASSERT_FALSE(workbook.isEmpty()) << "xdg-open was called with: " << app.openedFile().toStdString();
         EXPECT_EQ(QFileInfo(workbook).absolutePath(), app.documentsDir());
         EXPECT_TRUE(QRegularExpression(QStringLiteral("^Quorvane export \\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d\\.xlsx$"))
@@ -221,5 +257,29 @@ TEST(FirstRun, SignInReadAFolderSendItToAWorkbookAndStartSignedIn)
     EXPECT_EQ(start.property(QStringLiteral("Text2"), QStringLiteral("length")).toInt(), account.password.size());
     EXPECT_TRUE(start.property(QStringLiteral("Check1"), QStringLiteral("checked")).toBool());
     EXPECT_TRUE(start.property(QStringLiteral("Check2"), QStringLiteral("checked")).toBool());
+
+    // Mail of many shapes, sent to a workbook that a real spreadsheet application shows.
+    chooseFolder(x, again, QStringLiteral("INBOX"));
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    again.click(QStringLiteral("PushButton3"));
+    again.answerMessageBox(QStringLiteral("Done."), 180000);
+    again.click(QStringLiteral("PushButton5"));
+    const ProbeState inbox = again.waitFor(QStringLiteral("every INBOX row checked"), [](const ProbeState &s) {
+        return s.text(QStringLiteral("Label2")).endsWith(QStringLiteral(": %1").arg(InboxMessages));
+    });
+    again.click(QStringLiteral("PushButton4"));
+    again.answerMessageBox(QStringLiteral("Done."), 180000);
+    const QString workbook = openedWorkbook(again, 2);
+    ASSERT_FALSE(workbook.isEmpty()) << "xdg-open was called with: " << again.openedFile().toStdString();
+    checkMarks(workbook, inbox.property(QStringLiteral("ListView1"), QStringLiteral("rows")).toArray());
+    {
+        CalcWindow calc(x, workbook, home);
+        calc.waitUntilShown();
+        x.screenshot(XSession::screen(), artifact(QStringLiteral("workbook-in-calc.png")));
+        // Far to the right and back: the first body column then stands at the window's left edge.
+        calc.goTo(QStringLiteral("Z1"));
+        calc.goTo(QStringLiteral("F1"));
+        x.screenshot(XSession::screen(), artifact(QStringLiteral("workbook-bodies-in-calc.png")));
+    }
     QDir(home).removeRecursively();
 }

@@ -36,7 +36,8 @@ XSession::XSession()
     dieWithParent(m_server);
     m_server.start(tool(QStringLiteral("Xvfb")), {QStringLiteral("-displayfd"), QStringLiteral("1"),
                                                   QStringLiteral("-screen"), QStringLiteral("0"),
-                                                  QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                                                  QStringLiteral("%1x%2x24").arg(screen().width()).arg(screen().height()),
+                                                  QStringLiteral("-nolisten"),
                                                   QStringLiteral("tcp")});
     if (!m_server.waitForStarted(10000))
         fail(QStringLiteral("Xvfb did not start: ") + m_server.errorString());
@@ -118,4 +119,24 @@ void XSession::screenshot(const QRect &area, const QString &pngPath)
     QFile::remove(pngPath);
     if (!QFile::rename(png, pngPath) && !QFile::copy(png, pngPath))
         fail(QStringLiteral("cannot save the screenshot as ") + pngPath);
+}
+
+QByteArray XSession::screenDump()
+{
+    return run(QStringLiteral("xwd"), {QStringLiteral("-root"), QStringLiteral("-silent"), QStringLiteral("-display"), m_display});
+}
+
+QStringList XSession::windowTitles()
+{
+    // Not run(): xdotool says "none" with exit status 1.
+    QProcess search;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    search.setProcessEnvironment(environment);
+    search.start(tool(QStringLiteral("xdotool")), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                   QStringLiteral("--name"), QStringLiteral("."),
+                                                   QStringLiteral("getwindowname"), QStringLiteral("%@")});
+    if (!search.waitForFinished(30000))
+        search.kill();
+    return QString::fromUtf8(search.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }

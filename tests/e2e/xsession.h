@@ -15,6 +15,7 @@ public:
     ~XSession(); // stops the server
 
     QString display() const { return m_display; } // ":N"
+    static QRect screen() { return {0, 0, 1280, 1024}; }
 
     void click(const QPoint &at);   // moves the pointer there, then a left click
     void moveTo(const QPoint &at);
@@ -22,6 +23,10 @@ public:
     void key(const QString &name);  // one key, e.g. "Return"
     // Saves the screen's area as a PNG.
     void screenshot(const QRect &area, const QString &pngPath);
+    // The whole screen as an X window dump: equal dumps, an unchanged screen.
+    QByteArray screenDump();
+    // The titles of the windows on the screen.
+    QStringList windowTitles();
 
     // Starts a child that dies with this process, with DISPLAY set.
     static void dieWithParent(QProcess &process);

@@ -58,14 +58,14 @@ TEST(BodyPieces, NeverSplitsASurrogatePair)
     }
 }
 
-TEST(CellTextForXlsx, ReplacesWhatXmlCannotCarry)
+TEST(CellTextForXlsx, KeepsControlCharactersAndReplacesWhatXmlCannotCarry)
 {
     bool truncated = true;
     const QString controls = QStringLiteral("a") + QChar(0) + QChar(1) + QChar(0x1F) + QStringLiteral("\t\n\r")
         + QChar(0xFFFE) + QChar(0xFFFF) + QChar(0xD800) + QStringLiteral("z") + QChar(0xDC00);
     const QString fffd(QChar(0xFFFD));
     EXPECT_EQ(CellTextForXlsx(controls, &truncated),
-              QStringLiteral("a") + fffd + fffd + fffd + QStringLiteral("\t\n\r") + fffd + fffd + fffd
+              QStringLiteral("a") + fffd + QChar(1) + QChar(0x1F) + QStringLiteral("\t\n\r") + fffd + fffd + fffd
                   + QStringLiteral("z") + fffd);
     EXPECT_FALSE(truncated);
     EXPECT_EQ(CellTextForXlsx(QStringLiteral("smile ") + Emoji), QStringLiteral("smile ") + Emoji);

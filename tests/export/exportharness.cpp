@@ -102,8 +102,17 @@ ReadWorkbook ReadXlsx(const QString &path)
         const CellKey key{cell.value(QStringLiteral("row")).toInt(), cell.value(QStringLiteral("column")).toInt()};
         book.cells[key] = {cell.value(QStringLiteral("value")).toVariant().toString(),
                            cell.value(QStringLiteral("type")).toString(),
-                           cell.value(QStringLiteral("shown")).toString()};
+                           cell.value(QStringLiteral("shown")).toString(),
+                           cell.value(QStringLiteral("quoted")).toBool(),
+                           cell.value(QStringLiteral("top")).toBool(),
+                           cell.value(QStringLiteral("wrapped")).toBool(),
+                           cell.value(QStringLiteral("bold")).toBool()};
     }
+    const QJsonObject heights = root.value(QStringLiteral("heights")).toObject();
+    for (auto height = heights.begin(); height != heights.end(); ++height)
+        book.heights[height.key().toInt()] = height.value().toDouble();
+    book.frozen = root.value(QStringLiteral("frozen")).toString();
+    book.filter = root.value(QStringLiteral("filter")).toString();
     book.formulas = root.value(QStringLiteral("formulas")).toInt(-1);
     const QJsonObject widths = root.value(QStringLiteral("widths")).toObject();
     for (auto width = widths.begin(); width != widths.end(); ++width)

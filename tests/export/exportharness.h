@@ -71,11 +71,15 @@ private:
     EnvGuard m_path{"PATH"};
 };
 
-// One cell as read back: what openpyxl returns, its type and the text a spreadsheet shows.
+// One cell as read back: what openpyxl returns, its type, the text a spreadsheet shows and its look.
 struct ReadCell {
     QString value;
     QString type;
     QString shown;
+    bool quoted = false; // quotePrefix="1" on its format
+    bool top = false;
+    bool wrapped = false;
+    bool bold = false;
 };
 using CellKey = QPair<int, int>; // (row, column), both from 1
 
@@ -84,7 +88,10 @@ struct ReadWorkbook {
     QString error;
     QMap<CellKey, ReadCell> cells;
     QMap<int, double> widths;
-    int formulas = -1; // <f> elements in the sheet's XML
+    QMap<int, double> heights; // rows of a custom height, in points
+    QString frozen;            // the top-left cell of the scrolling part, e.g. "A2"
+    QString filter;            // the autofilter's range, e.g. "A1:F3"
+    int formulas = -1;         // <f> elements in the sheet's XML
     QMap<CellKey, QString> shownTexts() const;
 };
 

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Prints a workbook's first sheet as JSON: every cell with openpyxl's value and data type, the
-text a spreadsheet shows (shared strings with their _xHHHH_ escapes decoded once), the number of
-formula elements in the sheet's XML, and the column widths."""
+text a spreadsheet shows (shared strings with their _xHHHH_ escapes decoded once) and its look
+(quote-prefix mark, top alignment, wrapping, bold); the number of formula elements in the sheet's
+XML, the column widths, the custom row heights, the frozen cell and the autofilter range."""
 import json
 import re
 import sys
@@ -42,12 +43,16 @@ def main(path):
             if cell.value is None:
                 continue
             cells.append({"row": cell.row, "column": cell.column, "value": cell.value,
-                          "type": cell.data_type, "shown": shown.get(cell.coordinate)})
+                          "type": cell.data_type, "shown": shown.get(cell.coordinate),
+                          "quoted": bool(cell.quotePrefix), "top": cell.alignment.vertical == "top",
+                          "wrapped": bool(cell.alignment.wrap_text), "bold": bool(cell.font.b)})
     widths = {}
     for letter, dimension in sheet.column_dimensions.items():
         if dimension.customWidth:
             widths[str(column_index_from_string(letter))] = dimension.width
-    json.dump({"cells": cells, "formulas": formulas, "widths": widths}, sys.stdout)
+    heights = {str(r): d.height for r, d in sheet.row_dimensions.items() if d.customHeight}
+    json.dump({"cells": cells, "formulas": formulas, "widths": widths, "heights": heights,
+               "frozen": sheet.freeze_panes, "filter": sheet.auto_filter.ref}, sys.stdout)
 
 
 if __name__ == "__main__":

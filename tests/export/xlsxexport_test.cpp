@@ -167,19 +167,45 @@ TEST_F(XlsxExport, TextsThatLookLikeFormulasStayStrings)
                     {{3, 6}, QStringLiteral("-A1")},
                     // A leading apostrophe is the text marker: one goes, the rest is shown.
                     {{4, 1}, QStringLiteral("'quoted")}, {{4, 6}, QStringLiteral("=not marked twice")}});
-    expectTable(exportAndRead(), expected);
+    const ReadWorkbook book = exportAndRead();
+    expectTable(book, expected);
+    // A text led by = + - @ carries the quote-prefix mark, so that editing it keeps it text.
+    const QList<CellKey> quoted = {{2, 1}, {2, 2}, {2, 3}, {2, 4}, {2, 6}, {3, 1}, {3, 6}, {4, 6}};
+    for (auto cell = book.cells.begin(); cell != book.cells.end(); ++cell)
+        EXPECT_EQ(cell->quoted, quoted.contains(cell.key())) << cell.key().first << "," << cell.key().second;
 }
 
-TEST_F(XlsxExport, CharactersTheFormatCannotCarryAreReplacedOrEscaped)
+TEST_F(XlsxExport, HeaderBoldFrozenAndFilteredDataAtTheTopOfRowsOfAFewLines)
+{
+    lists.addPlainRow(true, QStringLiteral("Line 1\nLine 2\nLine 3\nLine 4\nLine 5\nLine 6\nLine 7\n"));
+    lists.addPlainRow(true, QStringLiteral("One line\n"));
+    lists.addPlainRow(false);
+    lists.addPlainRow(true, QStringLiteral("x\ny\nz"));
+    lists.addPlainRow(true, QString(1100, u'w')); // 1022 + 78: a long line wraps in its column
+    const ReadWorkbook book = exportAndRead();
+    ASSERT_TRUE(book.ok) << book.error.toStdString();
+    for (auto cell = book.cells.begin(); cell != book.cells.end(); ++cell) {
+        const bool header = cell.key().first == 1;
+        EXPECT_EQ(cell->bold, header) << cell.key().first << "," << cell.key().second;
+        EXPECT_TRUE(cell->top && cell->wrapped) << cell.key().first << "," << cell.key().second;
+    }
+    // Rows grow with their lines, five at most; a line end at the text's end adds none.
+    EXPECT_EQ(book.heights, (QMap<int, double>{{2, 75}, {5, 45}, {6, 75}}));
+    EXPECT_EQ(book.frozen, QStringLiteral("A2"));
+    EXPECT_EQ(book.filter, QStringLiteral("A1:G6"));
+    EXPECT_GE(book.widths.value(3), QStringLiteral("From Address").size() + 3) << "room for the filter button";
+}
+
+TEST_F(XlsxExport, ControlCharactersAreKeptAndWhatTheFormatCannotCarryIsReplaced)
 {
     const QString fffd(QChar(0xFFFD));
     lists.addRow({QStringLiteral("bell") + QChar(7), QStringLiteral("nul") + QChar(0) + QStringLiteral("x"),
                   QStringLiteral("_x0041_ stays"), QStringLiteral("tab\tand") + QChar(0x1B), {}, {}},
-                 QStringLiteral("line 1\r\nline 2") + QChar(0xFFFF), true);
+                 QStringLiteral("line 1\r\nline 2\f") + QChar(0xFFFF), true);
     QMap<CellKey, QString> expected = HeaderCells();
-    expected.insert(QMap<CellKey, QString>{{{2, 1}, QStringLiteral("bell") + fffd}, {{2, 2}, QStringLiteral("nul") + fffd + QStringLiteral("x")},
-                    {{2, 3}, QStringLiteral("_x0041_ stays")}, {{2, 4}, QStringLiteral("tab\tand") + fffd},
-                    {{2, 6}, QStringLiteral("line 1\r\nline 2") + fffd}});
+    expected.insert(QMap<CellKey, QString>{{{2, 1}, QStringLiteral("bell") + QChar(7)}, {{2, 2}, QStringLiteral("nul") + fffd + QStringLiteral("x")},
+                    {{2, 3}, QStringLiteral("_x0041_ stays")}, {{2, 4}, QStringLiteral("tab\tand") + QChar(0x1B)},
+                    {{2, 6}, QStringLiteral("line 1\r\nline 2\f") + fffd}});
     const ReadWorkbook book = exportAndRead();
     expectTable(book, expected);
     // openpyxl too reads the literal as it was written.
@@ -199,10 +225,8 @@ TEST_F(XlsxExport, EveryControlCharacterInEveryColumnGivesAReadableWorkbook)
 
     QString expectedText;
     for (const QChar c : controls) {
-        const char16_t unit = c.unicode();
-        const bool keptByXml = unit == u'\t' || unit == u'\n' || unit == u'\r' || (unit >= 0x7F && unit < 0xA0)
-            || unit == u'x';
-        expectedText += keptByXml ? c : QChar(0xFFFD);
+        const bool replaced = c.unicode() == 0 || c.isSurrogate() || c.unicode() >= 0xFFFE;
+        expectedText += replaced ? QChar(0xFFFD) : c;
     }
     lists.addRow({controls, controls, controls, controls, controls, QStringLiteral("44440")}, controls, true);
 

@@ -48,13 +48,13 @@ TEST(MimeBodies, HtmlOnlyInWindows1252)
     EXPECT_EQ(email.HTMLTextBody, u"<html><body><p>Nur heute: € 50 – „Sonderpreis“</p></body></html>\n"_s);
 }
 
-TEST(MimeBodies, AttachmentsAreNeverTheBody)
+TEST(MimeBodies, OnlyAnAttachmentDispositionMakesAnAttachment)
 {
-    // Before the real body: a text attachment, a text part named only in Content-Type and an
-    // inline HTML file; after it a PDF.
+    // A text attachment first; then the body parts, one named in Content-Type, one inline with a
+    // file name; then a PDF.
     const Email email = readMimeFile("attachments.eml");
     EXPECT_EQ(email.PlainTextBody, u"Please find the report attached."_s);
-    EXPECT_EQ(email.HTMLTextBody, QString());
+    EXPECT_EQ(email.HTMLTextBody, u"<p>Please find the report attached.</p>"_s);
     EXPECT_EQ(email.Subject, u"Report and notes"_s);
 }
 
@@ -110,4 +110,70 @@ TEST(MimeCharsets, KnownLegacyCharsetsConvert)
                                              "Content-Transfer-Encoding: base64\r\n\r\nSABpACEA\r\n"),
                                   serverInternalDate());
     EXPECT_EQ(utf16.PlainTextBody, u"Hi!"_s);
+}
+
+TEST(MimeBodies, MissingSubtypeOrMalformedContentTypeIsPlainText)
+{
+    for (const char *type : {"text", "<html>", "text/", ""}) {
+        SCOPED_TRACE(type);
+        const Email email = ReadEmail(QByteArray("Subject: t\r\nContent-Type: ") + type + "\r\n\r\nHello\r\n",
+                                      serverInternalDate());
+        EXPECT_EQ(email.PlainTextBody, u"Hello\n"_s);
+    }
+    EXPECT_EQ(ReadEmail("Content-Type: application/octet-stream\r\n\r\nHello\r\n", serverInternalDate()).PlainTextBody,
+              QString());
+}
+
+TEST(MimeBodies, WithoutTextOfItsOwnTheFirstEnclosedMessageGivesTheBodies)
+{
+    const QByteArray inner = "From: Inner <inner@example.net>\r\nSubject: Inner\r\n"
+                             "Content-Type: multipart/alternative; boundary=in\r\n\r\n"
+                             "--in\r\nContent-Type: text/plain\r\n\r\nInner plain.\r\n"
+                             "--in\r\nContent-Type: text/html\r\n\r\n<p>Inner HTML.</p>\r\n--in--\r\n";
+    const QByteArray messages[] = {
+        "Subject: Outer\r\nContent-Type: message/rfc822\r\n\r\n" + inner,
+        // A digest's parts are message/rfc822 by default.
+        "Subject: Outer\r\nContent-Type: multipart/digest; boundary=d\r\n\r\n--d\r\n\r\n" + inner
+            + "--d\r\n\r\nSubject: Second\r\n\r\nSecond.\r\n--d--\r\n",
+        "Subject: Outer\r\nContent-Type: multipart/mixed; boundary=m\r\n\r\n--m\r\nContent-Type: message/rfc822\r\n"
+        "Content-Disposition: attachment\r\n\r\n" + inner + "--m--\r\n",
+    };
+    for (const QByteArray &raw : messages) {
+        const Email email = ReadEmail(raw, serverInternalDate());
+        EXPECT_EQ(email.Subject, u"Outer"_s);
+        EXPECT_EQ(email.PlainTextBody, u"Inner plain."_s);
+        EXPECT_EQ(email.HTMLTextBody, u"<p>Inner HTML.</p>"_s);
+    }
+}
+
+TEST(MimeBodies, LinesThatAreNotHeaderFieldsAreBodyText)
+{
+    const struct {
+        QByteArray raw;
+        QString subject, plain, html;
+    } cases[] = {
+        {"// Not a mail header\r\nSecond line\r\n", {}, u"// Not a mail header\nSecond line\n"_s, {}},
+        {"From: Ann <ann@example.org>\r\nSubject: Hi\r\nThe body starts here.\r\n", u"Hi"_s,
+         u"The body starts here.\n"_s, {}},
+        {"Subject: Parts\r\nContent-Type: multipart/alternative; boundary=b\r\nThis is a multi-part message.\r\n"
+         "--b\r\nContent-Type: text/plain\r\n\r\nPlain.\r\n--b\r\nContent-Type: text/html\r\n\r\n<p>HTML.</p>\r\n--b--\r\n",
+         u"Parts"_s, u"Plain."_s, u"<p>HTML.</p>"_s},
+        // An indented first line is read as the field it names.
+        {" Subject: Indented\r\nDate: Tue, 14 Nov 2023 22:13:20 +0000\r\n\r\nBody.\r\n", u"Indented"_s, u"Body.\n"_s, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.raw.toStdString());
+        const Email email = ReadEmail(c.raw, serverInternalDate());
+        EXPECT_EQ(email.Subject, c.subject);
+        EXPECT_EQ(email.PlainTextBody, c.plain);
+        EXPECT_EQ(email.HTMLTextBody, c.html);
+    }
+}
+
+TEST(MimeBodies, TextUnderAWrongBase64HeaderIsShownAsItStands)
+{
+    const Email email = ReadEmail("Content-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+                                  "Plain words here\r\nand here\r\n",
+                                  serverInternalDate());
+    EXPECT_EQ(email.PlainTextBody, u"Plain words here\nand here\n"_s);
 }

@@ -139,3 +139,52 @@ TEST(MimeDates, NoDateAtAllIsInvalid)
     EXPECT_FALSE(email.Date.isValid());
     EXPECT_EQ(email.Subject, u"No date here"_s);
 }
+
+TEST(MimeHeaders, AdjacentBase64WordsAreDecodedOneByOne)
+{
+    const std::pair<QByteArray, QString> cases[] = {
+        {"=?UTF-8?B?SsO8cmdlbg==?= =?UTF-8?B?IE3DvGxsZXI=?=", u"Jürgen Müller"_s}, // padding ends the first
+        {"=?UTF-8?B?SsO8cmdlbg?=\r\n =?utf-8?b?IE3DvGxsZXI?=", u"Jürgen Müller"_s}, // no padding, folded
+        {"=?UTF-8?B?SsM=?= =?UTF-8?B?vHJnZW4=?=", u"Jürgen"_s},                     // the ü split in two
+    };
+    for (const auto &[words, text] : cases) {
+        SCOPED_TRACE(words.toStdString());
+        const Email email =
+            ReadEmail("From: " + words + " <j@example.de>\r\nSubject: " + words + "\r\n\r\n", serverInternalDate());
+        EXPECT_EQ(email.Subject, text);
+        EXPECT_EQ(email.FromName, text);
+        EXPECT_EQ(email.From, text + u" <j@example.de>"_s);
+    }
+}
+
+TEST(MimeHeaders, AFromThatIsNoAddressListKeepsItsText)
+{
+    const struct {
+        QByteArray header;
+        QString from, name, address;
+    } cases[] = {
+        {"MAILER DAEMON <>", u"MAILER DAEMON <>"_s, u"MAILER DAEMON"_s, {}},
+        {"\"Jetmail System\" <>", u"\"Jetmail System\" <>"_s, u"Jetmail System"_s, {}},
+        {"John Smith", u"John Smith"_s, u"John Smith"_s, {}},
+        {"<>", u"<>"_s, {}, {}},
+        {"=?UTF-8?Q?M=C3=BCller?= <>", u"Müller <>"_s, u"Müller"_s, {}},
+        {"<Postmaster\\@example.com@xxx.com>", u"<Postmaster\\@example.com@xxx.com>"_s, {},
+         u"Postmaster\\@example.com@xxx.com"_s},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.header.toStdString());
+        const Email email = ReadEmail("From: " + c.header + "\r\nSubject: x\r\n\r\n", serverInternalDate());
+        EXPECT_EQ(email.From, c.from);
+        EXPECT_EQ(email.FromName, c.name);
+        EXPECT_EQ(email.FromAddress, c.address);
+    }
+}
+
+TEST(MimeHeaders, AFoldedDisplayNameIsUnfolded)
+{
+    for (const QByteArray name : {"\"Ann\r\n Example\"", "Ann\r\n Example"}) {
+        const Email email = ReadEmail("From: " + name + " <ann@example.org>\r\n\r\n", serverInternalDate());
+        EXPECT_EQ(email.FromName, u"Ann Example"_s);
+        EXPECT_EQ(email.From, u"Ann Example <ann@example.org>"_s);
+    }
+}

@@ -23,8 +23,8 @@ QJsonArray globalRect(const QWidget *widget, const QRect &local)
     return {origin.x(), origin.y(), local.width(), local.height()};
 }
 
-// The rows an item view shows, with where they are on the screen (a combo box's popup list, the
-// results list).
+// The rows an item view shows, with where they are on the screen and the texts of all their
+// columns (a combo box's popup list, the results list).
 QJsonArray visibleRows(const QAbstractItemView *view)
 {
     QJsonArray rows;
@@ -34,7 +34,10 @@ QJsonArray visibleRows(const QAbstractItemView *view)
     for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
         const QModelIndex index = model->index(row, 0, view->rootIndex());
         const QRect rect = view->visualRect(index).intersected(view->viewport()->rect());
-        QJsonObject entry{{QStringLiteral("text"), index.data().toString()}};
+        QJsonArray cells;
+        for (int column = 0; column < model->columnCount(view->rootIndex()); ++column)
+            cells.append(model->index(row, column, view->rootIndex()).data().toString());
+        QJsonObject entry{{QStringLiteral("text"), index.data().toString()}, {QStringLiteral("cells"), cells}};
         if (!rect.isEmpty())
             entry.insert(QStringLiteral("rect"), globalRect(view->viewport(), rect));
         const QVariant check = index.data(Qt::CheckStateRole);
