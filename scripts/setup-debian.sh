@@ -14,6 +14,8 @@ packages=(
   iputils-ping
   clang libclang-rt-14-dev llvm-14
   zlib1g-dev
+  qtkeychain-qt6-dev
+  gnome-keyring dbus-daemon
 )
 
 missing=()
