@@ -1,6 +1,7 @@
 // "1. Connect" / "Disconnect" of the main window.
 #include "app/form1.h"
 
+#include "app/credentialstore.h"
 #include "app/settingsstore.h"
 #include "imap/connectionoverrides.h"
 #include "imap/imapclient.h"
@@ -129,7 +130,7 @@ void Form1::disconnectBranch(int firstStep)
                 Text1->clear();
                 Text2->clear();
                 SaveSetting(QStringLiteral("User"), QString());
-                SaveSetting(QStringLiteral("Password"), QString());
+                m_credentials->erase();
             }
         });
         trap(line(22), [this] {

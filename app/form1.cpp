@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include "app/credentialstore.h"
 #include "export/form4.h"
 #include "export/spreadsheetexport.h"
 #include "export/xlsxtarget.h"
@@ -47,7 +48,8 @@ QPushButton *button(const char *name, const QString &caption)
 }
 } // namespace
 
-Form1::Form1(QWidget *parent) : QWidget(parent), m_target(std::make_unique<XlsxTarget>())
+Form1::Form1(QWidget *parent)
+    : QWidget(parent), m_credentials(std::make_unique<CredentialStore>()), m_target(std::make_unique<XlsxTarget>())
 {
     setObjectName(QStringLiteral("Form1"));
     new RepaintPacer(this);
@@ -68,7 +70,10 @@ Form1::Form1(QWidget *parent) : QWidget(parent), m_target(std::make_unique<XlsxT
     wireHandlers();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    m_credentials->settle();
+}
 
 const std::shared_ptr<clsChilkatIMAP> &Form1::oChilkat() const
 {
@@ -221,6 +226,8 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 void Form1::closeEvent(QCloseEvent *event)
 {
     event->accept();
+    // The program ends at once after this; the keyring gets the password first.
+    m_credentials->settle();
     Q_EMIT unloaded();
 }
 

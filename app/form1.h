@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+class CredentialStore;
 class ImapClient;
 class QCheckBox;
 class QComboBox;
@@ -85,6 +86,7 @@ private:
 
     // State
     ImapClient *m_component = nullptr;
+    std::unique_ptr<CredentialStore> m_credentials;
     MailStore m_mailStore;
     std::unique_ptr<ResultsList> m_list;
     std::unique_ptr<SessionHolder> m_oChilkat;

@@ -1,6 +1,7 @@
 // The main window's load sequence and the handlers that keep the settings.
 #include "app/form1.h"
 
+#include "app/credentialstore.h"
 #include "app/settingsstore.h"
 #include "mail/errortrap.h"
 #include "results/resultslist.h"
@@ -72,14 +73,13 @@ void Form1::Form_Load()
     trap(line(8), [&] { remember = TextToInt16(GetSetting(QStringLiteral("StayConnected"), QStringLiteral("0"))) != 0; });
     trap(line(8), [&] {
         if (remember) {
-            // Read first: checking the box stores the (still empty) fields.
-            const QString user = GetSetting(QStringLiteral("User"), QString());
-            const QString password = GetSetting(QStringLiteral("Password"), QString());
+            // Fields first: checking the box stores what they hold, which is then no change.
+            Text1->setText(GetSetting(QStringLiteral("User"), QString()));
+            Text2->setText(m_credentials->restore());
             Check1->setChecked(true);
-            Text1->setText(user);
-            Text2->setText(password);
         } else {
             Check1->setChecked(false);
+            m_credentials->dropLeftover();
         }
     });
     trap(line(9), [this] { m_list->UpdateCounters(false); });
@@ -109,7 +109,7 @@ void Form1::Check1_Click()
         // The password is kept only for a user who asked to be remembered, so it is stored
         // from the moment they ask.
         SaveSetting(QStringLiteral("User"), Text1->text());
-        SaveSetting(QStringLiteral("Password"), Text2->text());
+        m_credentials->store(Text2->text());
         return;
     }
     Check2->setChecked(false);
@@ -117,7 +117,7 @@ void Form1::Check1_Click()
     Text1->clear();
     Text2->clear();
     // Unchecking erases the stored sign-in even when the fields were already empty.
-    SaveSetting(QStringLiteral("Password"), QString());
+    m_credentials->erase();
 }
 
 void Form1::Check2_Click()
@@ -134,7 +134,7 @@ void Form1::Text1_Change()
 void Form1::Text2_Change()
 {
     if (Check1->isChecked())
-        SaveSetting(QStringLiteral("Password"), Text2->text());
+        m_credentials->store(Text2->text());
 }
 
 void Form1::Combo2_Click(int index)

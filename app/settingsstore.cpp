@@ -1,5 +1,7 @@
 #include "app/settingsstore.h"
 
+#include "support/privatefiles.h"
+
 #include <QSettings>
 
 namespace {
@@ -25,6 +27,14 @@ QString GetSetting(const QString &key, const QString &defaultValue)
 void SaveSetting(const QString &key, const QString &value)
 {
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, QLatin1String(ApplicationName));
+    // The file is the user's alone before anything is written: the writer replaces it with a
+    // temporary file that takes its mode.
+    MakePrivateFile(store.fileName());
     store.setValue(keyPath(key), value);
     store.sync();
+}
+
+QString SettingsLocation()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QLatin1String(ApplicationName)).fileName();
 }

@@ -1,6 +1,7 @@
 #include "export/xlsxtarget.h"
 
 #include "export/xlsxworkbook.h"
+#include "support/privatefiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -67,10 +68,19 @@ bool unwritable(char16_t unit)
     return unit == 0 || unit == 0xFFFE || unit == 0xFFFF;
 }
 
+// Never a folder others share, such as the temporary one: a missing documents folder is made
+// for the user alone, and the home folder takes its place when it cannot be.
 QString workbookFolder()
 {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::tempPath();
+    return !documents.isEmpty() && MakePrivateFolder(documents) ? documents : QDir::homePath();
+}
+
+// A symlink, even one that points nowhere, takes its name too.
+bool isTaken(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
 }
 
 } // namespace
@@ -91,7 +101,7 @@ QString NewWorkbookPath()
     const QString stem = QStringLiteral("Quorvane export ")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
     QString path = folder + u'/' + stem + QStringLiteral(".xlsx");
-    for (int n = 2; QFileInfo::exists(path); ++n)
+    for (int n = 2; isTaken(path); ++n)
         path = folder + u'/' + stem + QStringLiteral(" (%1).xlsx").arg(n);
     return path;
 }

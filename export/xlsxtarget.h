@@ -11,8 +11,8 @@ public:
     int maxColumn() const override { return 16384; }
 };
 
-// Where a new workbook goes: the documents folder (the temporary folder when there is none),
-// "Quorvane export YYYY-MM-DD HH-MM-SS.xlsx", never an existing file's name.
+// Where a new workbook goes: the documents folder (made when missing; the home folder when it
+// cannot be), "Quorvane export YYYY-MM-DD HH-MM-SS.xlsx", never a name a file or symlink has.
 QString NewWorkbookPath();
 
 // Cell text the format can carry: NUL, lone surrogates, U+FFFE and U+FFFF become U+FFFD (other

@@ -5,11 +5,12 @@
 #include "export/xlsxtarget.h"
 #include "support/apperror.h"
 #include "support/messageseam.h"
+#include "support/privatefiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <xlsxwriter.h>
 
 #include <algorithm>
@@ -75,13 +76,6 @@ lxw_format *formatFor(const SheetFormats &formats, int row, const QString &text)
     if (row == 1)
         return formats.header;
     return startsLikeAFormula(text) ? formats.quoted : formats.data;
-}
-
-QString temporaryPathNextTo(const QString &finalPath)
-{
-    const QFileInfo info(finalPath);
-    return info.absolutePath() + QStringLiteral("/.") + info.completeBaseName()
-        + QStringLiteral(" %1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
 }
 
 AppError saveError(const QString &folder, const QString &reason)
@@ -158,7 +152,16 @@ QString XlsxWorkbook::save() const
 {
     QString finalPath = NewWorkbookPath();
     const QString folder = QFileInfo(finalPath).absolutePath();
-    const QString temporary = temporaryPathNextTo(finalPath);
+    // Written in a folder of our own, into a file made new for the user alone (the writer
+    // truncates it and keeps its mode), then given its final name.
+    QTemporaryDir staging(folder + QStringLiteral("/.Quorvane export XXXXXX"));
+    const QString temporary = staging.filePath(QStringLiteral("workbook.xlsx"));
+    QFile part(temporary);
+    if (!staging.isValid())
+        throw saveError(folder, staging.errorString());
+    if (!part.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        throw saveError(folder, part.errorString());
+    part.close();
     const QByteArray fileName = QFile::encodeName(temporary);
 
     lxw_workbook *workbook = workbook_new(fileName.constData());
@@ -181,13 +184,13 @@ QString XlsxWorkbook::save() const
         QFile::remove(temporary);
         throw saveError(folder, QStringLiteral("it was not written completely; the disk may be full"));
     }
-    // rename() never replaces a file: one that appeared meanwhile makes us take the next name.
-    for (int attempt = 0; !QFile::rename(temporary, finalPath); ++attempt) {
-        if (attempt == 100 || !QFileInfo::exists(finalPath)) {
-            QFile::remove(temporary);
+    // Nothing at the final name is replaced or followed: a name taken meanwhile, by a file or
+    // a symlink, makes us take the next one.
+    for (int attempt = 0; !RenameWithoutReplacing(temporary, finalPath); ++attempt) {
+        const QString next = NewWorkbookPath();
+        if (attempt == 100 || next == finalPath)
             throw saveError(folder, QStringLiteral("the file could not be given its name"));
-        }
-        finalPath = NewWorkbookPath();
+        finalPath = next;
     }
     return finalPath;
 }

@@ -1,25 +1,50 @@
 #include "mail/errorlog.h"
 
 #include "support/datetext.h"
+#include "support/privatefiles.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringEncoder>
+
+namespace {
+
+struct LogFolder {
+    QString path;
+    bool ours; // made by the program when missing
+};
+
+LogFolder logFolder()
+{
+    const QString temp = qEnvironmentVariable("TEMP");
+    // A TEMP that does not exist stays chosen: the entry is lost, as a missing folder's is.
+    if (!temp.isEmpty() && (!QFileInfo::exists(temp) || IsPrivateFolder(temp)))
+        return {temp, false};
+    return {PerUserStateFolder(QStringLiteral("Quorvane")), true};
+}
+
+QString pathIn(const LogFolder &folder)
+{
+    return folder.path + QDir::separator() + QStringLiteral("errorlog.txt");
+}
+
+} // namespace
 
 QString ErrorLogPath()
 {
-    const QString temp = qEnvironmentVariable("TEMP");
-    if (temp.isEmpty())
-        return QDir::toNativeSeparators(QDir::tempPath() + QStringLiteral("/errorlog.txt"));
-    return temp + QDir::separator() + QStringLiteral("errorlog.txt");
+    return pathIn(logFolder());
 }
 
 void AppendErrorLog(const QString &text)
 {
     // Opened and closed around each entry; a missing folder or a full disk is not reported.
-    QFile file(ErrorLogPath());
-    if (!file.open(QIODevice::Append | QIODevice::Unbuffered))
+    const LogFolder folder = logFolder();
+    if (folder.ours && !(MakePrivateFolder(folder.path) && IsPrivateFolder(folder.path)))
+        return;
+    QFile file;
+    if (!OpenPrivateAppend(file, pathIn(folder)))
         return;
     QStringEncoder encode(QStringEncoder::System);
     file.write(encode(DateToText(QDateTime::currentDateTime()) + QStringLiteral(" : ") + text

@@ -18,6 +18,8 @@ packages=(
   golang-github-jhillyerd-enmime-dev python3-flufl.bounce
   # The end-to-end test opens a workbook in a real spreadsheet application (about a minute to install).
   libreoffice-calc
+  qtkeychain-qt6-dev
+  gnome-keyring dbus-daemon
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include "app/settingsstore.h"
 #include "tests/app/form1harness.h"
 #include "tests/common/scriptedmessages.h"
+#include "tests/support/filemode.h"
 #include "tests/support/filesizelimit.h"
 
 #include <QDir>
@@ -142,4 +143,21 @@ TEST_F(SettingsFile, AHundredThousandCharacterValueRoundTripsAndTheWindowStartsW
     EXPECT_EQ(GetSetting(QStringLiteral("User"), QString()), id);
     EXPECT_EQ(GetSetting(QStringLiteral("Password"), QString()), id);
     EXPECT_EQ(button(*form, "PushButton1")->text(), QStringLiteral("1. Connect"));
+}
+
+TEST_F(SettingsFile, TheFileAndTheFolderMadeForItAreTheUsersAloneWhateverTheUmask)
+{
+    const UmaskGuard umask(022);
+    const QString folder = QFileInfo(settingsFilePath()).absolutePath();
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    SaveSetting(QStringLiteral("User"), QStringLiteral("ann"));
+    EXPECT_EQ(FileMode(folder), 0700);
+    EXPECT_EQ(FileMode(settingsFilePath()), 0600);
+
+    // A file an earlier version left readable to all is the user's alone after the next write.
+    ASSERT_TRUE(QFile::setPermissions(settingsFilePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                                              | QFile::ReadOther));
+    SaveSetting(QStringLiteral("User"), QStringLiteral("bob"));
+    EXPECT_EQ(FileMode(settingsFilePath()), 0600);
+    EXPECT_EQ(GetSetting(QStringLiteral("User"), QString()), QStringLiteral("bob"));
 }

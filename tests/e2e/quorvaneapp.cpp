@@ -44,7 +44,10 @@ QProcessEnvironment QuorvaneApp::desktop(const QString &home)
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
-    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    // No session bus, not even one started on demand for the display: no keyring answers, and
+    // the remembered password stays in the settings file that the test reads.
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + home
+                       + QStringLiteral("/runtime/no-bus"));
     environment.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
     environment.insert(QStringLiteral("QT_PLUGIN_PATH"), QStringLiteral(QUORVANE_E2E_PLUGIN_DIR));
     environment.insert(QStringLiteral("QT_QPA_GENERIC_PLUGINS"), QStringLiteral("quorvaneprobe"));

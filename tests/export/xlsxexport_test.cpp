@@ -3,11 +3,14 @@
 #include "support/pointer.h"
 #include "tests/common/scriptedmessages.h"
 #include "tests/export/exportharness.h"
+#include "tests/support/filemode.h"
 #include "tests/support/filesizelimit.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <random>
 #include <unistd.h>
@@ -347,12 +350,39 @@ TEST_F(XlsxExport, ADiskThatFillsWhileWritingGivesAClearMessageAndNoFile)
     EXPECT_EQ(book.cells.value({2, 6}).shown, body.left(1022));
 }
 
-TEST_F(XlsxExport, WithoutADocumentsFolderTheWorkbookGoesToTheTemporaryFolder)
+TEST_F(XlsxExport, WithoutADocumentsFolderOneIsMadeForTheUserAloneAndNothingGoesToTheTemporaryFolder)
 {
+    const UmaskGuard umask(022);
     QDir(home.documents()).removeRecursively();
     lists.addPlainRow(true);
     ASSERT_TRUE(exportAndRead().ok);
-    EXPECT_EQ(QFileInfo(opener.opened.front()).absolutePath(), QDir(home.temp()).absolutePath());
+    EXPECT_EQ(QFileInfo(opener.opened.front()).absolutePath(), QDir(home.documents()).absolutePath());
+    EXPECT_EQ(FileMode(home.documents()), 0700);
+    EXPECT_EQ(FileMode(opener.opened.front()), 0600);
+    EXPECT_TRUE(QDir(home.temp()).isEmpty());
+}
+
+TEST_F(XlsxExport, ASymlinkAtTheComingNameIsNeitherFollowedNorReplaced)
+{
+    // Dangling symlinks at the names of the next seconds, pointing into another user's reach.
+    QTemporaryDir elsewhere;
+    const QDateTime now = QDateTime::currentDateTime();
+    QStringList planted;
+    for (int second = 0; second < 5; ++second) {
+        const QString name = QStringLiteral("Quorvane export %1.xlsx")
+                                 .arg(now.addSecs(second).toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
+        ASSERT_TRUE(QFile::link(elsewhere.filePath(name), QDir(home.documents()).filePath(name)));
+        planted << name;
+    }
+    lists.addPlainRow(true);
+    ASSERT_TRUE(exportAndRead().ok) << messages.errorReports().join(u'|').toStdString();
+    EXPECT_TRUE(QDir(elsewhere.path()).isEmpty()) << "the workbook was written through a symlink";
+    for (const QString &name : planted)
+        EXPECT_TRUE(QFileInfo(QDir(home.documents()).filePath(name)).isSymLink()) << name.toStdString();
+    const QFileInfo workbook(opener.opened.front());
+    EXPECT_FALSE(planted.contains(workbook.fileName()));
+    EXPECT_FALSE(workbook.isSymLink());
+    EXPECT_EQ(FileMode(workbook.filePath()), 0600);
 }
 
 TEST_F(XlsxExport, AnExistingNameIsNeverOverwritten)

@@ -1,9 +1,12 @@
 #include "mail/errorlog.h"
 
 #include "support/datetext.h"
+#include "tests/common/childrun.h"
 #include "tests/support/envguard.h"
+#include "tests/support/filemode.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -11,6 +14,7 @@
 #include "tests/support/qstringprinter.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -88,14 +92,66 @@ TEST_F(ErrorLog, MissingTempFolderIsIgnored)
     EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("no"))).exists());
 }
 
-TEST_F(ErrorLog, WithoutTempThePlatformTemporaryFolderIsUsed)
+TEST_F(ErrorLog, WithoutTempAFolderOfTheUsersOwnIsMadeForIt)
 {
-    temp.unset();
-    qputenv("TMPDIR", dir.path().toUtf8());
-    EXPECT_EQ(ErrorLogPath(), QDir::toNativeSeparators(QDir::tempPath() + QStringLiteral("/errorlog.txt")));
-    AppendErrorLog(QStringLiteral("fallback"));
-    EXPECT_TRUE(readAll(dir.filePath(QStringLiteral("errorlog.txt"))).contains(" : fallback\r\n" + Stars + "\r\n"));
+    const UmaskGuard umask(022);
+    const EnvGuard home("HOME", QFile::encodeName(dir.path()));
+    const EnvGuard state("XDG_STATE_HOME");
+    const struct {
+        QByteArray stateHome;
+        QString folder;
+    } cases[] = {
+        {QByteArray(), dir.filePath(QStringLiteral(".local/state/Quorvane"))},
+        {QFile::encodeName(dir.filePath(QStringLiteral("state"))), dir.filePath(QStringLiteral("state/Quorvane"))},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.folder.toStdString());
+        qputenv("XDG_STATE_HOME", c.stateHome);
+        const QString log = c.folder + QStringLiteral("/errorlog.txt");
+        qputenv("TEMP", QByteArray());
+        EXPECT_EQ(ErrorLogPath(), log);
+        qunsetenv("TEMP");
+        EXPECT_EQ(ErrorLogPath(), log);
+        AppendErrorLog(QStringLiteral("fallback"));
+        EXPECT_TRUE(readAll(log).contains(" : fallback\r\n" + Stars + "\r\n"));
+        EXPECT_EQ(FileMode(log), 0600);
+        for (QString made = c.folder; made != dir.path(); made = QFileInfo(made).path())
+            EXPECT_EQ(FileMode(made), 0700) << made.toStdString();
+    }
+}
 
-    qputenv("TEMP", QByteArray());
-    EXPECT_EQ(ErrorLogPath(), QDir::toNativeSeparators(QDir::tempPath() + QStringLiteral("/errorlog.txt")));
+TEST_F(ErrorLog, ASymlinkAtTheLogsNameIsNotFollowed)
+{
+    if (!RunInChild(PrivateTmp()))
+        return;
+    // A file another user's symlink points at; /tmp is a tmpfs of this test's own.
+    const QString victim = dir.filePath(QStringLiteral("victim"));
+    const EnvGuard state("XDG_STATE_HOME", QFile::encodeName(dir.filePath(QStringLiteral("state"))));
+    const QString ownLog = dir.filePath(QStringLiteral("state/Quorvane/errorlog.txt"));
+    QTemporaryDir privateTemp;
+    const struct {
+        const char *name;
+        std::optional<QString> temp;
+        QString planted;
+        bool loggedInOwnFolder;
+    } cases[] = {
+        {"TEMP is the shared /tmp", QStringLiteral("/tmp"), QStringLiteral("/tmp/errorlog.txt"), true},
+        {"no TEMP", std::nullopt, QStringLiteral("/tmp/errorlog.txt"), true},
+        {"TEMP is a private folder", privateTemp.path(), privateTemp.filePath(QStringLiteral("errorlog.txt")), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString &path : {victim, c.planted, ownLog})
+            QFile::remove(path);
+        ASSERT_TRUE(QFile::link(victim, c.planted));
+        c.temp ? qputenv("TEMP", QFile::encodeName(*c.temp)) : qunsetenv("TEMP");
+        AppendErrorLog(QStringLiteral("entry"));
+        EXPECT_FALSE(QFile::exists(victim)) << "a dangling symlink decided where the log went";
+
+        ASSERT_TRUE(QFile(victim).open(QIODevice::WriteOnly));
+        AppendErrorLog(QStringLiteral("entry"));
+        EXPECT_EQ(QFileInfo(victim).size(), 0) << "the log was appended through a symlink";
+        EXPECT_TRUE(QFileInfo(c.planted).isSymLink());
+        EXPECT_EQ(readAll(ownLog).count(" : entry\r\n"), c.loggedInOwnFolder ? 2 : 0);
+    }
 }
