@@ -14,6 +14,7 @@ packages=(
   iputils-ping
   clang libclang-rt-14-dev llvm-14
   zlib1g-dev
+  dpkg-dev file desktop-file-utils appstream
 )
 
 missing=()
