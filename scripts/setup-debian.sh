@@ -20,6 +20,7 @@ packages=(
   libreoffice-calc
   qtkeychain-qt6-dev
   gnome-keyring dbus-daemon
+  dpkg-dev file desktop-file-utils appstream
 )
 
 missing=()

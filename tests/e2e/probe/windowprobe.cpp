@@ -4,6 +4,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QIcon>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -80,6 +81,14 @@ QJsonObject describe(const QWidget *widget)
     return entry;
 }
 
+QJsonArray iconSizes(const QIcon &icon)
+{
+    QJsonArray sizes;
+    for (const QSize &size : icon.availableSizes())
+        sizes.append(size.width());
+    return sizes;
+}
+
 QJsonObject describeWindow(const QWidget *window)
 {
     QJsonArray widgets;
@@ -91,6 +100,7 @@ QJsonObject describeWindow(const QWidget *window)
             {QStringLiteral("class"), QString::fromLatin1(window->metaObject()->className())},
             {QStringLiteral("title"), window->windowTitle()},
             {QStringLiteral("rect"), globalRect(window, window->rect())},
+            {QStringLiteral("iconSizes"), iconSizes(window->windowIcon())},
             {QStringLiteral("text"), qobject_cast<const QMessageBox *>(window)
                                          ? static_cast<const QMessageBox *>(window)->text()
                                          : QString()},
@@ -99,7 +109,8 @@ QJsonObject describeWindow(const QWidget *window)
 
 } // namespace
 
-WindowProbe::WindowProbe(const QString &path, QObject *parent) : QObject(parent), m_path(path)
+WindowProbe::WindowProbe(const QString &path, const QString &closeClass, QObject *parent)
+    : QObject(parent), m_path(path), m_closeClass(closeClass)
 {
     connect(&m_timer, &QTimer::timeout, this, &WindowProbe::dump);
     m_timer.start(100);
@@ -108,15 +119,23 @@ WindowProbe::WindowProbe(const QString &path, QObject *parent) : QObject(parent)
 void WindowProbe::dump()
 {
     QJsonArray windows;
-    for (const QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->isVisible())
-            windows.append(describeWindow(window));
+    QList<QWidget *> toClose;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible())
+            continue;
+        windows.append(describeWindow(window));
+        if (QLatin1String(window->metaObject()->className()) == m_closeClass)
+            toClose.append(window);
     }
     const QByteArray json = QJsonDocument(QJsonObject{{QStringLiteral("windows"), windows}}).toJson();
-    if (json == m_last)
-        return;
-    // Written whole or not at all, so the test never reads half a state.
-    QSaveFile file(m_path);
-    if (file.open(QIODevice::WriteOnly) && file.write(json) == json.size() && file.commit())
+    if (json != m_last) {
+        // Written whole or not at all, so the test never reads half a state.
+        QSaveFile file(m_path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit())
+            return;
         m_last = json;
+    }
+    // Only once the test can read that the window was there.
+    for (QWidget *window : toClose)
+        window->close();
 }
