@@ -7,6 +7,8 @@
 RepaintPacer::RepaintPacer(QWidget *window) : QObject(window), m_window(window)
 {
     m_deferred.setSingleShot(true);
+    // A coarse timer may fire up to 5% early, which would paint twice within one frame.
+    m_deferred.setTimerType(Qt::PreciseTimer);
     connect(&m_deferred, &QTimer::timeout, this, [this] { paintNow(); });
     window->installEventFilter(this);
 }
