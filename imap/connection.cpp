@@ -4,12 +4,50 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTimer>
+#include <algorithm>
 #include <limits>
 #include <utility>
 
 namespace {
 
 constexpr qint64 MinReadBufferBytes = qint64(1) << 20; // 0 would mean no bound at all
+
+// The fault a user can act on, when the certificate has several: trust first, then dates, then name.
+ImapFailure certificateFailure(const QList<QSslError> &errors)
+{
+    auto has = [&](std::initializer_list<QSslError::SslError> codes) {
+        return std::any_of(errors.begin(), errors.end(), [&](const QSslError &e) {
+            return std::find(codes.begin(), codes.end(), e.error()) != codes.end();
+        });
+    };
+    if (has({QSslError::SelfSignedCertificate, QSslError::SelfSignedCertificateInChain,
+             QSslError::UnableToGetLocalIssuerCertificate, QSslError::UnableToGetIssuerCertificate,
+             QSslError::UnableToVerifyFirstCertificate, QSslError::CertificateUntrusted}))
+        return ImapFailure::CertificateUntrusted;
+    if (has({QSslError::CertificateExpired}))
+        return ImapFailure::CertificateExpired;
+    if (has({QSslError::HostNameMismatch}))
+        return ImapFailure::CertificateWrongHost;
+    return ImapFailure::CertificateInvalid;
+}
+
+ImapFailure socketFailure(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return ImapFailure::ConnectionRefused;
+    case QAbstractSocket::HostNotFoundError:
+        return ImapFailure::HostNotFound;
+    case QAbstractSocket::SocketTimeoutError:
+        return ImapFailure::TimedOut;
+    case QAbstractSocket::SslHandshakeFailedError:
+    case QAbstractSocket::SslInternalError:
+    case QAbstractSocket::SslInvalidUserDataError:
+        return ImapFailure::TlsHandshake;
+    default:
+        return ImapFailure::ConnectionLost;
+    }
+}
 
 } // namespace
 
@@ -43,14 +81,16 @@ QString Connection::open(const Endpoint &endpoint)
     m_socket = socket;
     m_endpoint = endpoint;
     setReadBufferBytes(m_readBufferBytes);
-    connect(socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &errors) {
-        for (const QSslError &e : errors)
-            m_sslErrorTexts.append(e.errorString());
-    });
+    connect(socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &errors) { m_sslErrors += errors; });
     connect(socket, &QIODevice::readyRead, this, &Connection::activity);
     connect(socket, &QIODevice::bytesWritten, this, &Connection::activity);
     connect(socket, &QAbstractSocket::disconnected, this, &Connection::activity);
-    connect(socket, &QAbstractSocket::errorOccurred, this, &Connection::activity);
+    connect(socket, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        // Qt keeps the socket connected after the server's TLS close_notify: nothing more comes.
+        if (error == QAbstractSocket::RemoteHostClosedError)
+            m_closedByPeer = true;
+        Q_EMIT activity();
+    });
     connect(socket, &QSslSocket::encrypted, this, &Connection::activity);
     const quint16 port = quint16(endpoint.port);
     if (!endpoint.ssl) {
@@ -86,8 +126,9 @@ void Connection::close()
     m_greeted = false;
     m_protocolError.clear();
     m_bye.clear();
-    m_sslErrorTexts.clear();
-    m_exists = 0;
+    m_closedByPeer = false;
+    m_sslErrors.clear();
+    forgetMailbox();
 }
 
 void Connection::setReadBufferBytes(qint64 bytes)
@@ -121,7 +162,7 @@ bool Connection::isReady() const
 bool Connection::isLost() const
 {
     // After BYE the server only closes the connection: no answer will come.
-    return !m_bye.isEmpty() || !m_socket || m_socket->state() == QAbstractSocket::UnconnectedState;
+    return !m_bye.isEmpty() || m_closedByPeer || !m_socket || m_socket->state() == QAbstractSocket::UnconnectedState;
 }
 
 QString Connection::lostReason() const
@@ -133,11 +174,18 @@ QString Connection::lostReason() const
     return QStringLiteral("Connection lost: ") + m_socket->errorString();
 }
 
-QString Connection::connectFailure() const
+ConnectionFailure Connection::connectFailure() const
 {
-    if (!m_sslErrorTexts.isEmpty())
-        return QStringLiteral("Certificate verification failed: ") + m_sslErrorTexts.join(QStringLiteral("; "));
-    return QStringLiteral("Could not connect: ") + (m_socket ? m_socket->errorString() : QString());
+    if (!m_sslErrors.isEmpty()) {
+        QStringList texts;
+        for (const QSslError &e : m_sslErrors)
+            texts.append(e.errorString());
+        return {certificateFailure(m_sslErrors),
+                QStringLiteral("Certificate verification failed: ") + texts.join(QStringLiteral("; "))};
+    }
+    if (!m_socket)
+        return {ImapFailure::NotConnected, QStringLiteral("Not connected.")};
+    return {socketFailure(m_socket->error()), QStringLiteral("Could not connect: ") + m_socket->errorString()};
 }
 
 void Connection::sleep(int ms)
@@ -173,6 +221,7 @@ void Connection::pump(int call)
     if (!m_socket || !m_socket->isOpen())
         return;
     const QByteArray bytes = m_socket->readAll();
+    m_bytesRead += bytes.size();
     if (!bytes.isEmpty())
         m_reader.feed(bytes);
     while (auto r = m_reader.next()) {
@@ -244,4 +293,6 @@ void Connection::noteUntagged(const ImapResponse &r)
         m_exists = qMax(0, m_exists - 1);
     else if (r.number < 0 && r.keyword == "BYE")
         m_bye = r.lines.first();
+    else if (r.number < 0 && r.keyword == "OK" && r.word(2).toUpper() == "[UIDVALIDITY")
+        m_uidValidity = ImapNumber(r.word(3).chopped(r.word(3).endsWith(']') ? 1 : 0));
 }

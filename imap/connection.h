@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imap/imapcommand.h"
+#include "imap/imapfailure.h"
 #include "imap/imapresponse.h"
 #include "imap/responsereader.h"
 
@@ -9,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSslCertificate>
+#include <QSslError>
 #include <QSslSocket>
 #include <QString>
 #include <QStringList>
@@ -24,6 +26,12 @@ struct Endpoint {
     QList<QSslCertificate> extraCas; // trusted besides the system's; verification is never turned off
 
     QString shown() const; // for the last-error text
+};
+
+// Why a connection could not be made, or was lost.
+struct ConnectionFailure {
+    ImapFailure kind;
+    QString text;
 };
 
 // Takes an untagged answer meant for one command; false: the answer was not well formed.
@@ -69,8 +77,10 @@ public:
     bool isBroken() const { return !m_protocolError.isEmpty(); }
     bool isLost() const;
     QString protocolError() const { return m_protocolError; }
-    QString lostReason() const;    // after isLost()
-    QString connectFailure() const; // after isLost() while connecting
+    QString lostReason() const;               // after isLost()
+    ConnectionFailure connectFailure() const; // after isLost() while connecting
+    // Every byte read counts, so a wait can tell an answer still arriving from a silent server.
+    qint64 bytesRead() const { return m_bytesRead; }
 
     // A command under the next tag, to be sent by send() once the connection is ready for it.
     std::shared_ptr<SentCommand> prepare(int call, const ImapCommand &command);
@@ -86,7 +96,12 @@ public:
     void sleep(int ms);
 
     int exists() const { return m_exists; } // EXISTS of the selected mailbox
-    void forgetMailbox() { m_exists = 0; }
+    qint64 uidValidity() const { return m_uidValidity; } // of the selected mailbox; -1 when not told
+    void forgetMailbox()
+    {
+        m_exists = 0;
+        m_uidValidity = -1;
+    }
     const ResponseReader &reader() const { return m_reader; } // the answer now arriving
 
 Q_SIGNALS:
@@ -106,8 +121,11 @@ private:
     bool m_greeted = false;
     QString m_protocolError;
     QByteArray m_bye;
-    QStringList m_sslErrorTexts;
+    bool m_closedByPeer = false; // a close that TLS announces may come long before the TCP one
+    QList<QSslError> m_sslErrors;
+    qint64 m_bytesRead = 0;
     int m_tagCounter = 0;
     int m_exists = 0;
+    qint64 m_uidValidity = -1;
     bool m_activitySinceSleep = false;
 };

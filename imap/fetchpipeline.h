@@ -33,6 +33,7 @@ public:
     bool inRun() const { return m_next > 0; }
 
     bool isNext(int number) const { return inRun() && number == m_next; }
+    qint64 last() const { return m_last; }
     // Moves the run past its next number: that number's fetch, sent ahead or sent now, and the
     // fetches ahead topped up. The mailbox's size bounds the run too.
     std::optional<Fetch> advance(int exists, const Sender &send);

@@ -1,25 +1,14 @@
 #include "imap/imapclient.h"
 
-#include "imap/connection.h"
-#include "imap/fetchpipeline.h"
 #include "imap/fetchresponse.h"
+#include "imap/imapclient_p.h"
 #include "imap/imapcommand.h"
-#include "imap/listresponse.h"
 #include "imap/mimereader.h"
 #include "imap/mutf7.h"
 
-#include <QDeadlineTimer>
-#include <functional>
 #include <utility>
 
 namespace {
-
-constexpr int HeartbeatMs = 50; // abortCheck comes at least this often while a call waits
-
-const QString Interrupted = QStringLiteral("interrupted by another command on the same connection");
-const QString NotConnected = QStringLiteral("Not connected.");
-
-enum class Wait { Done, Aborted, TimedOut, Lost, Superseded, Malformed };
 
 bool isOk(const std::shared_ptr<SentCommand> &answered)
 {
@@ -28,94 +17,29 @@ bool isOk(const std::shared_ptr<SentCommand> &answered)
 
 } // namespace
 
-// Every public call takes the next generation number. A call made while another one waits (from
-// a handler of its events) supersedes it: the outer call gives up as soon as it wakes.
-class ImapClient::Private {
-public:
-    explicit Private(ImapClient *owner) : q(owner) {}
-
-    ImapClient *q;
-    Endpoint endpoint;
-    int timeoutMs = 30000;
-    Connection connection;
-    FetchPipeline pipeline;
-    ListedNames listed;
-    int generation = 0;
-    QString lastError;
-
-    Wait wait(int call, const std::function<bool()> &done, const std::function<void()> &onTick = {});
-    // The answers of earlier commands, even abandoned ones, are read off before the next is sent.
-    Wait waitUntilIdle(int call)
-    {
-        return connection.idle() ? Wait::Done : wait(call, [this] { return connection.idle(); });
-    }
-    QString waitFailure(Wait w);
-    // The command with its tagged answer; nullptr when none came (see lastError).
-    std::shared_ptr<SentCommand> run(int call, const ImapCommand &command, const UntaggedHandler &untagged = {});
-    std::optional<Fetch> sendFetch(int call, int number, bool byUid);
-    void close() { connection.close(); pipeline.end(); }
-    std::nullptr_t fail(const QString &shown, const QString &reason)
-    {
-        lastError = LastErrorText(shown, reason);
-        return nullptr;
-    }
-};
-
-Wait ImapClient::Private::wait(int call, const std::function<bool()> &done, const std::function<void()> &onTick)
+QString ImapClient::Private::open(int call)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (true) {
-        if (call != generation)
-            return Wait::Superseded;
-        // Once the answer is in, nothing more is read: what follows waits in the socket's bounded
-        // buffer, and beyond it at the server, until a call needs it.
-        if (!done())
-            connection.pump(call);
-        // Reading stops at a broken answer, so what is done arrived before it.
-        if (done())
-            return Wait::Done;
-        if (connection.isBroken())
-            return Wait::Malformed;
-        if (connection.isLost())
-            return Wait::Lost;
-        if (deadline.hasExpired())
-            return Wait::TimedOut;
-        if (onTick)
-            onTick();
-        bool abort = false;
-        if (call == generation)
-            Q_EMIT q->abortCheck(abort);
-        if (call != generation)
-            return Wait::Superseded;
-        if (abort)
-            return Wait::Aborted;
-        connection.sleep(HeartbeatMs);
+    if (const QString refused = connection.open(endpoint); !refused.isEmpty()) {
+        failure = ImapFailure::Other;
+        return refused;
     }
-}
-
-// The reason for a failed wait. A connection that can no longer be trusted is closed; after an
-// abort it stays, and the rest of the abandoned answer is read off by the next call.
-QString ImapClient::Private::waitFailure(Wait w)
-{
+    const Wait w = wait(call, [this] { return connection.handshakeDone(); });
+    if (w == Wait::Superseded) {
+        failure = ImapFailure::Aborted;
+        return Interrupted; // the connection is the superseding call's now
+    }
     QString reason;
-    switch (w) {
-    case Wait::Done:
-        return {};
-    case Wait::Superseded:
-        return Interrupted;
-    case Wait::Aborted:
-        return QStringLiteral("aborted");
-    case Wait::TimedOut:
-        reason = QStringLiteral("No complete answer within %1 ms; connection closed.").arg(timeoutMs);
-        break;
-    case Wait::Malformed:
-        reason = connection.protocolError() + QStringLiteral("; connection closed.");
-        break;
-    case Wait::Lost:
-        reason = connection.lostReason();
-        break;
+    if (w == Wait::Lost) {
+        const ConnectionFailure lost = connection.connectFailure();
+        failure = lost.kind;
+        reason = lost.text;
+    } else if (w != Wait::Done) {
+        reason = waitFailure(w);
+    } else if (reason = connection.acceptGreeting(); !reason.isEmpty()) {
+        failure = ImapFailure::ConnectionRefused;
     }
-    close();
+    if (!reason.isEmpty())
+        close();
     return reason;
 }
 
@@ -124,8 +48,10 @@ std::shared_ptr<SentCommand> ImapClient::Private::run(int call, const ImapComman
 {
     pipeline.end();
     const std::shared_ptr<SentCommand> mine = connection.prepare(call, command);
-    if (!connection.isReady())
+    if (!connection.isReady()) {
+        failure = ImapFailure::NotConnected;
         return fail(mine->shown, NotConnected);
+    }
     Wait w = waitUntilIdle(call);
     if (w == Wait::Done) {
         mine->untagged = untagged;
@@ -136,6 +62,7 @@ std::shared_ptr<SentCommand> ImapClient::Private::run(int call, const ImapComman
     if (w != Wait::Done)
         return fail(mine->shown, waitFailure(w));
     lastError = LastErrorText(mine->shown, QString::fromUtf8(mine->completion->raw()));
+    failure = isOk(mine) ? ImapFailure::None : ImapFailure::Refused;
     return mine;
 }
 
@@ -152,6 +79,58 @@ std::optional<Fetch> ImapClient::Private::sendFetch(int call, int number, bool b
     };
     connection.send(fetch.command);
     return fetch;
+}
+
+FetchOutcome ImapClient::Private::fetch(int call, int number, bool byUid)
+{
+    // A failure that closes the connection notes the count it knew, to compare a new one with.
+    auto failed = [&](const QString &shown, Wait w) {
+        const int exists = connection.exists();
+        fail(shown, waitFailure(w));
+        const bool lost = !connection.hasSocket();
+        if (lost)
+            record.exists = exists;
+        return FetchOutcome{nullptr, lost};
+    };
+    const QString unsent = QStringLiteral("FETCH %1").arg(number);
+    std::optional<Fetch> fetch;
+    if (!byUid && pipeline.isNext(number)) {
+        // The next message is on its way while this one is handed over.
+        fetch = pipeline.advance(connection.exists(), [&](int n) { return sendFetch(call, n, false); });
+    } else {
+        pipeline.end();
+        if (const Wait w = waitUntilIdle(call); w != Wait::Done)
+            return failed(unsent, w);
+        fetch = sendFetch(call, number, byUid);
+    }
+    if (!fetch)
+        return failed(unsent, Wait::Lost);
+
+    int lastPercent = -1;
+    auto report = [&](int percent) {
+        if (std::exchange(lastPercent, percent) != percent)
+            Q_EMIT q->percentDone(percent);
+    };
+    auto onTick = [&] { report(FetchPercent(connection.reader(), number, byUid).value_or(qMax(lastPercent, 0))); };
+    const std::shared_ptr<SentCommand> command = fetch->command;
+    const Wait w = wait(call, [&] { return command->completion.has_value(); }, onTick);
+    if (w != Wait::Done) {
+        command->untagged = nullptr;
+        if (w == Wait::Aborted)
+            pipeline.end(); // nothing read ahead is handed over after a Stop
+        return failed(command->shown, w);
+    }
+    lastError = LastErrorText(command->shown, QString::fromUtf8(command->completion->raw()));
+    failure = ImapFailure::Refused;
+    if (command->completion->keyword != "OK")
+        return {};
+    if (!fetch->message->body) {
+        lastError += QStringLiteral("\r\nThe server sent no message for number %1.").arg(number);
+        return {};
+    }
+    failure = ImapFailure::None;
+    report(100);
+    return {fetch->message, false};
 }
 
 ImapClient::ImapClient(QObject *parent) : QObject(parent), d(std::make_unique<Private>(this))
@@ -181,6 +160,11 @@ void ImapClient::setTimeoutMs(int ms)
     d->timeoutMs = qMax(1, ms);
 }
 
+void ImapClient::setReconnectPauseMs(int ms)
+{
+    d->reconnectPauseMs = qMax(0, ms);
+}
+
 void ImapClient::setReadAhead(int commands, qint64 bytes)
 {
     d->pipeline.setBounds(commands, bytes);
@@ -194,25 +178,14 @@ int ImapClient::connect(const QString &host)
 {
     const int call = ++d->generation;
     d->pipeline.end();
+    d->record = {};
     d->endpoint.host = host;
-    const QString shown = d->endpoint.shown();
-    auto fail = [&](const QString &reason) {
-        d->lastError = LastErrorText(shown, reason);
+    if (const QString reason = d->open(call); !reason.isEmpty()) {
+        d->lastError = LastErrorText(d->endpoint.shown(), reason);
         return 0;
-    };
-    if (const QString refused = d->connection.open(d->endpoint); !refused.isEmpty())
-        return fail(refused);
-    const Wait w = d->wait(call, [this] { return d->connection.handshakeDone(); });
-    if (w == Wait::Superseded)
-        return fail(Interrupted);
-    const QString reason = w == Wait::Done ? d->connection.acceptGreeting()
-        : w == Wait::Lost                  ? d->connection.connectFailure()
-                                           : d->waitFailure(w);
-    if (!reason.isEmpty()) {
-        d->close();
-        return fail(reason);
     }
-    d->lastError = LastErrorText(shown, QString::fromUtf8(d->connection.greeting()->raw()));
+    d->lastError = LastErrorText(d->endpoint.shown(), QString::fromUtf8(d->connection.greeting()->raw()));
+    d->failure = ImapFailure::None;
     return 1;
 }
 
@@ -221,15 +194,19 @@ QString ImapClient::sendRawCommand(const QString &command)
     const int call = ++d->generation;
     if (command.trimmed().isEmpty() || command.contains(u'\r') || command.contains(u'\n')) {
         d->lastError = QStringLiteral("Raw command refused: it must be one non-empty line.");
+        d->failure = ImapFailure::Other;
         return {};
     }
     QStringList lines;
-    const auto answered = d->run(call, ImapCommand(command.toUtf8()), [&](const ImapResponse &r) {
+    const ImapCommand raw(command.toUtf8());
+    const auto answered = d->run(call, raw, [&](const ImapResponse &r) {
         lines.append(QString::fromUtf8(r.raw()));
         return true;
     });
     if (!answered)
         return {};
+    if (!d->record.signedIn)
+        d->record.steps.append({raw, false});
     lines.append(QString::fromUtf8(answered->completion->raw()));
     return lines.join(QStringLiteral("\r\n"));
 }
@@ -237,8 +214,13 @@ QString ImapClient::sendRawCommand(const QString &command)
 int ImapClient::login(const QString &user, const QString &password)
 {
     const int call = ++d->generation;
+    d->password = password; // a server may echo it back
     const ImapCommand command = ImapCommand("LOGIN").string(user.toUtf8()).string(password.toUtf8(), true);
-    return isOk(d->run(call, command)) ? 1 : 0;
+    if (!isOk(d->run(call, command)))
+        return 0;
+    d->record.steps.append({command, true});
+    d->record.signedIn = true;
+    return 1;
 }
 
 std::unique_ptr<MailboxList> ImapClient::listMailboxes(const QString &reference, const QString &pattern)
@@ -257,12 +239,18 @@ int ImapClient::selectMailbox(const QString &name)
 {
     const int call = ++d->generation;
     d->connection.forgetMailbox();
-    const bool selected = isOk(d->run(call, ImapCommand("SELECT").string(d->listed.toSend(name))));
+    d->record.select.reset();
+    const ImapCommand command = ImapCommand("SELECT").string(d->listed.toSend(name));
+    const bool selected = isOk(d->run(call, command));
     if (call != d->generation)
         return 0;
-    if (!selected)
+    if (!selected) {
         d->connection.forgetMailbox(); // a failed SELECT leaves no mailbox selected
-    return selected ? 1 : 0;
+        return 0;
+    }
+    d->record.select = command;
+    d->record.uidValidity = d->connection.uidValidity();
+    return 1;
 }
 
 int ImapClient::messageCount() const
@@ -273,6 +261,12 @@ int ImapClient::messageCount() const
 void ImapClient::expectSequentialFetches(int first, int last)
 {
     d->pipeline.start(first, last);
+    d->triesInARow = 0;
+}
+
+bool ImapClient::inSequentialRun() const
+{
+    return d->pipeline.inRun();
 }
 
 std::unique_ptr<Email> ImapClient::fetchSingle(int number, bool byUid)
@@ -280,56 +274,33 @@ std::unique_ptr<Email> ImapClient::fetchSingle(int number, bool byUid)
     const int call = ++d->generation;
     if (number < 1) {
         d->lastError = QStringLiteral("No message number %1: numbers start at 1.").arg(number);
+        d->failure = ImapFailure::Other;
         return nullptr;
     }
-    const QString unsent = QStringLiteral("FETCH %1").arg(number);
-    std::optional<Fetch> fetch;
-    if (!byUid && d->pipeline.isNext(number)) {
-        // The next message is on its way while this one is handed over.
-        fetch = d->pipeline.advance(d->connection.exists(), [&](int n) { return d->sendFetch(call, n, false); });
-    } else {
-        d->pipeline.end();
-        if (const Wait w = d->waitUntilIdle(call); w != Wait::Done)
-            return d->fail(unsent, d->waitFailure(w));
-        fetch = d->sendFetch(call, number, byUid);
-    }
-    if (!fetch)
-        return d->fail(unsent, NotConnected);
-
-    int lastPercent = -1;
-    auto report = [&](int percent) {
-        if (std::exchange(lastPercent, percent) != percent)
-            Q_EMIT percentDone(percent);
-    };
-    auto onTick = [&] { report(FetchPercent(d->connection.reader(), number, byUid).value_or(qMax(lastPercent, 0))); };
-    const std::shared_ptr<SentCommand> command = fetch->command;
-    const Wait w = d->wait(call, [&] { return command->completion.has_value(); }, onTick);
-    if (w != Wait::Done) {
-        command->untagged = nullptr;
-        if (w == Wait::Aborted)
-            d->pipeline.end(); // nothing read ahead is handed over after a Stop
-        return d->fail(command->shown, d->waitFailure(w));
-    }
-    d->lastError = LastErrorText(command->shown, QString::fromUtf8(command->completion->raw()));
-    const std::optional<QByteArray> &body = fetch->message->body;
-    if (command->completion->keyword != "OK")
+    const qint64 runLast = !byUid && d->pipeline.isNext(number) ? d->pipeline.last() : 0;
+    FetchOutcome outcome = d->fetch(call, number, byUid);
+    if (outcome.lost && runLast > 0)
+        outcome = d->resumeRun(call, number, runLast);
+    if (!outcome.message)
         return nullptr;
-    if (!body) {
-        d->lastError += QStringLiteral("\r\nThe server sent no message for number %1.").arg(number);
-        return nullptr;
-    }
-    d->pipeline.delivered(body->size());
-    report(100);
+    d->triesInARow = 0;
+    d->pipeline.delivered(outcome.message->body->size());
     if (call != d->generation) {
         d->lastError = Interrupted;
+        d->failure = ImapFailure::Aborted;
         return nullptr;
     }
-    return std::make_unique<Email>(ReadEmail(*body, fetch->message->internalDate));
+    return std::make_unique<Email>(ReadEmail(*outcome.message->body, outcome.message->internalDate));
 }
 
 QString ImapClient::lastErrorText() const
 {
-    return d->lastError;
+    return d->password.isEmpty() ? d->lastError : QString(d->lastError).replace(d->password, QStringLiteral("<hidden>"));
+}
+
+ImapFailure ImapClient::lastFailure() const
+{
+    return d->failure;
 }
 
 int ImapClient::disconnect()
@@ -337,7 +308,9 @@ int ImapClient::disconnect()
     ++d->generation;
     const bool was = d->connection.hasSocket();
     d->close();
+    d->record = {};
     d->lastError = was ? QStringLiteral("Disconnected.") : QStringLiteral("Disconnect: not connected.");
+    d->failure = ImapFailure::None;
     return 1;
 }
 

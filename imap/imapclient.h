@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imap/email.h"
+#include "imap/imapfailure.h"
 #include "imap/mailboxlist.h"
 
 #include <QList>
@@ -23,8 +24,14 @@ public:
     void setPort(int port);
     // CAs trusted in addition to the system's; verification itself is never turned off.
     void setExtraCaCertificates(const QList<QSslCertificate> &certificates);
-    // Longest wait for the server: for connecting, and for each whole answer.
+    // Longest silence of the server while a call waits for it: every byte that arrives starts
+    // the count again, so an answer that keeps coming is never cut.
     void setTimeoutMs(int ms);
+    // When the connection is lost during a sequential run, the client signs in again as before,
+    // selects the mailbox again and goes on; the first try at once, each later one after a pause
+    // twice as long as the one before it, starting at this one.
+    static constexpr int DefaultReconnectPauseMs = 4000;
+    void setReconnectPauseMs(int ms);
     // Bounds of the fetches kept in flight during an announced run: how many commands, and the
     // bytes their messages may hold. 0 commands turns reading ahead off.
     static constexpr int DefaultReadAheadCount = 1000;
@@ -39,9 +46,16 @@ public:
     int messageCount() const; // EXISTS of the selected mailbox
     // The caller will fetch first..last by sequence number, one after the other: the fetches of
     // later numbers may be sent while earlier ones are handed over. Any other call ends the run.
+    // A connection lost during the run (closed, reset, BYE, silence) is replaced by a new one,
+    // signed in and selected as before, which takes the run up at the first number not handed
+    // over; a number that breaks the new connection too is given up, and the run goes on after
+    // it. After 3 failed tries in a row, or when the mailbox's UIDVALIDITY or message count has
+    // changed meanwhile, the run ends with the connection closed.
     void expectSequentialFetches(int first, int last);
+    bool inSequentialRun() const; // false once the run has ended, given up or been replaced
     std::unique_ptr<Email> fetchSingle(int number, bool byUid); // nullptr on failure or abort; never sets \Seen
     QString lastErrorText() const; // never contains the password
+    ImapFailure lastFailure() const;
     int disconnect();
     bool isConnected() const;
 

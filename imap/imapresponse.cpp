@@ -1,9 +1,6 @@
 #include "imap/imapresponse.h"
 
-namespace {
-
-// An IMAP number: digits only, at most 32 bits; -1 otherwise.
-qint64 imapNumber(const QByteArray &word)
+qint64 ImapNumber(const QByteArray &word)
 {
     if (word.isEmpty() || word.size() > 10)
         return -1;
@@ -14,8 +11,6 @@ qint64 imapNumber(const QByteArray &word)
     return value <= qint64(0xFFFFFFFF) ? value : -1;
 }
 
-} // namespace
-
 void ImapResponse::readHead()
 {
     number = -1;
@@ -24,7 +19,7 @@ void ImapResponse::readHead()
         return;
     const QByteArray second = word(1);
     if (isUntagged())
-        number = imapNumber(second);
+        number = ImapNumber(second);
     keyword = (number >= 0 ? word(2) : second).toUpper();
 }
 

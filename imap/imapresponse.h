@@ -21,3 +21,6 @@ struct ImapResponse {
     bool isUntagged() const { return tag() == "*"; }
     bool isContinuation() const { return tag() == "+"; }
 };
+
+// An IMAP number: digits only, at most 32 bits; -1 otherwise.
+qint64 ImapNumber(const QByteArray &word);

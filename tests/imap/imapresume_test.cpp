@@ -1,0 +1,147 @@
+#include "imap/imapclient.h"
+#include "tests/common/fakeimapserver.h"
+#include "tests/common/testcertificates.h"
+#include "tests/results/fakemailbox.h"
+
+#include <QElapsedTimer>
+#include <QSslCertificate>
+#include <gtest/gtest.h>
+
+// A sequential run whose connection is lost: the client signs in again as before, selects the
+// mailbox again and goes on at the first number not handed over.
+namespace {
+
+QByteArray Numbered(int n)
+{
+    return QStringLiteral("From: s%1@x.example\r\nSubject: message %1\r\n\r\nbody %1\r\n").arg(n).toUtf8();
+}
+
+QString SignedIn(int exists, int uidValidity = 7)
+{
+    return FakeSignIn() + FakeSelect(exists).replace(u"S: $TAG"_qs, u"S: * OK [UIDVALIDITY %1] UIDs valid\nS: $TAG"_qs.arg(uidValidity));
+}
+
+QString Answers(int from, int to)
+{
+    QString script;
+    for (int n = from; n <= to; ++n)
+        script += FakeFetchAnswer(n, Numbered(n));
+    return script;
+}
+
+const QString ByeAt3 = u"C: * FETCH 3 *\nS: * BYE Server shutting down\nCLOSE\n"_qs;
+const QString LoginRefused = u"S: * OK ready\nC: * ID *\nS: $TAG OK ID completed\nC: * LOGIN *\nS: $TAG NO [UNAVAILABLE] Try later\n"_qs;
+
+// Signs in as the mail session does, selects INBOX and reads 1..5 one after the other until the
+// client gives the run up.
+struct ResumingRun {
+    explicit ResumingRun(const QStringList &scripts, int pauseMs = 50) : server(scripts)
+    {
+        client.setSsl(true);
+        client.setPort(server.port());
+        client.setExtraCaCertificates(QSslCertificate::fromPath(TestCertificates::instance().caFile()));
+        client.setTimeoutMs(1000);
+        client.setReconnectPauseMs(pauseMs);
+    }
+
+    void readAll()
+    {
+        ASSERT_EQ(client.connect(server.host()), 1) << client.lastErrorText().toStdString();
+        ASSERT_FALSE(client.sendRawCommand(u"ID (\"GUID\" \"1\")"_qs).isEmpty());
+        ASSERT_EQ(client.login(u"ann"_qs, u"pw"_qs), 1);
+        ASSERT_EQ(client.selectMailbox(u"INBOX"_qs), 1);
+        client.expectSequentialFetches(1, 5);
+        for (int n = 1; n <= 5; ++n) {
+            const auto email = client.fetchSingle(n, false);
+            texts.append(client.lastErrorText());
+            if (email)
+                read.append(email->Subject);
+            else if (!client.inSequentialRun())
+                break;
+        }
+    }
+
+    FakeImapServer server;
+    ImapClient client;
+    QStringList read;  // subjects, in order
+    QStringList texts; // the last-error text after each fetch
+};
+
+QStringList Subjects(std::initializer_list<int> numbers)
+{
+    QStringList subjects;
+    for (int n : numbers)
+        subjects.append(u"message %1"_qs.arg(n));
+    return subjects;
+}
+
+} // namespace
+
+TEST(ImapResume, LostConnectionsAreTakenUpWhereTheyBroke)
+{
+    const struct {
+        const char *name;
+        QStringList scripts;
+        QStringList read;
+        int connections;
+    } cases[] = {
+        {"BYE", {SignedIn(5) + Answers(1, 2) + ByeAt3, SignedIn(5) + Answers(3, 5)}, Subjects({1, 2, 3, 4, 5}), 2},
+        {"reset", {SignedIn(5) + Answers(1, 2) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs, SignedIn(5) + Answers(3, 5)},
+         Subjects({1, 2, 3, 4, 5}), 2},
+        {"silence past the limit", {SignedIn(5) + Answers(1, 2) + u"C: * FETCH 3 *\nSTALL\n"_qs, SignedIn(5) + Answers(3, 5)},
+         Subjects({1, 2, 3, 4, 5}), 2},
+        {"closed after every message",
+         {SignedIn(5) + Answers(1, 1) + u"CLOSE\n"_qs, SignedIn(5) + Answers(2, 2) + u"CLOSE\n"_qs,
+          SignedIn(5) + Answers(3, 3) + u"CLOSE\n"_qs, SignedIn(5) + Answers(4, 4) + u"CLOSE\n"_qs, SignedIn(5) + Answers(5, 5)},
+         Subjects({1, 2, 3, 4, 5}), 5},
+        {"a message that breaks every connection",
+         {SignedIn(5) + Answers(1, 2) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs, SignedIn(5) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs,
+          SignedIn(5) + Answers(4, 5)},
+         Subjects({1, 2, 4, 5}), 3},
+        {"UIDVALIDITY changed", {SignedIn(5) + Answers(1, 2) + ByeAt3, SignedIn(5, 8)}, Subjects({1, 2}), 2},
+        {"message count changed", {SignedIn(5) + Answers(1, 2) + ByeAt3, SignedIn(4)}, Subjects({1, 2}), 2},
+        {"sign-in refused three times", {SignedIn(5) + Answers(1, 2) + ByeAt3, LoginRefused}, Subjects({1, 2}), 4},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ResumingRun run(c.scripts);
+        run.readAll();
+        EXPECT_EQ(run.read, c.read);
+        EXPECT_EQ(run.server.connectionCount(), c.connections);
+        EXPECT_TRUE(run.server.mismatch().isEmpty()) << run.server.mismatch().toStdString();
+        EXPECT_FALSE(run.texts.join(QString()).contains(u"pw"_qs));
+        if (c.read.size() == 5) {
+            EXPECT_FALSE(run.texts.filter(u"Signed in again (try 1 of 3); reading goes on at message"_qs).isEmpty());
+        }
+    }
+}
+
+TEST(ImapResume, GivenUpAfterThreeTriesWithGrowingPauses)
+{
+    // Pauses of 100 ms, then 200 ms, between the three tries.
+    ResumingRun run({SignedIn(5) + Answers(1, 2) + ByeAt3, LoginRefused}, 100);
+    QElapsedTimer clock;
+    clock.start();
+    run.readAll();
+    EXPECT_GE(clock.elapsed(), 300);
+    EXPECT_EQ(run.texts.last().count(u"NO [UNAVAILABLE] Try later"_qs), 3);
+    EXPECT_TRUE(run.texts.last().endsWith(u"Given up after 3 tries in a row."_qs)) << run.texts.last().toStdString();
+    EXPECT_FALSE(run.client.isConnected());
+}
+
+TEST(ImapResume, StopDuringThePauseEndsTheRun)
+{
+    // A pause of a minute: only the abort poll can end it in time.
+    ResumingRun run({SignedIn(5) + Answers(1, 2) + ByeAt3, LoginRefused}, 60000);
+    // Stop as soon as the first try has been refused: the next poll is the pause's.
+    QObject::connect(&run.client, &ImapClient::abortCheck,
+                     [&](bool &abort) { abort = run.client.lastErrorText().contains(u"Try later"_qs); });
+    QElapsedTimer clock;
+    clock.start();
+    run.readAll();
+    EXPECT_LT(clock.elapsed(), 30000) << "the pause ended at the Stop";
+    EXPECT_EQ(run.read, Subjects({1, 2}));
+    EXPECT_EQ(run.client.lastFailure(), ImapFailure::Aborted);
+    EXPECT_EQ(run.server.connectionCount(), 2) << "no try after the Stop";
+    EXPECT_FALSE(run.client.isConnected());
+}
