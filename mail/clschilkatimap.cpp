@@ -2,6 +2,7 @@
 
 #include "imap/imapclient.h"
 #include "mail/errorlog.h"
+#include "mail/failurereason.h"
 #include "support/apperror.h"
 #include "support/datetext.h"
 #include "support/doevents.h"
@@ -39,7 +40,21 @@ ImapClient &clsChilkatIMAP::component() const
 
 void clsChilkatIMAP::GetLastError()
 {
-    MsgBox(QStringLiteral("Invalid login. Please double-check your username and password.\r\n\r\n"));
+    const QString reason = ChilkatImap1 ? FailureReason(ChilkatImap1->lastFailure(), m_imapServer, m_port) : QString();
+    const QString details = ChilkatImap1 ? ChilkatImap1->lastErrorText() : QString();
+    AppendErrorLog(reason.isEmpty() ? details : details + QStringLiteral("\r\n") + reason);
+    MsgBox(QStringLiteral("Invalid login. Please double-check your username and password.\r\n\r\n") + reason);
+}
+
+bool clsChilkatIMAP::givenUp() const
+{
+    return AbortProcess || (ChilkatImap1 && ChilkatImap1->lastFailure() == ImapFailure::Aborted);
+}
+
+void clsChilkatIMAP::reportFailure()
+{
+    if (!givenUp())
+        GetLastError();
 }
 
 bool clsChilkatIMAP::Connect()
@@ -56,7 +71,7 @@ bool clsChilkatIMAP::Connect()
                 return true;
         }
     }
-    GetLastError();
+    reportFailure();
     return false;
 }
 
@@ -66,37 +81,47 @@ qint32 clsChilkatIMAP::GetTotalMessage(const QString &FolderName)
     m_status = component().selectMailbox(FolderName);
     if (m_status == 1)
         return component().messageCount();
-    GetLastError();
+    reportFailure();
     return 0;
 }
 
 void clsChilkatIMAP::StartMailExtraction(const QString &FolderName)
 {
+    m_tally = {};
     if (!Connect()) {
-        MsgBox(QStringLiteral("Connection failed. Check username and password."));
+        if (!givenUp())
+            MsgBox(QStringLiteral("Connection failed. Check username and password."));
         return;
     }
     attach();
     m_status = component().selectMailbox(FolderName);
     if (m_status != 1) {
-        GetLastError();
+        reportFailure();
         return;
     }
 
     const qint32 first = m_currentLocation;
     const qint32 last = m_maxRecord;
+    m_tally = {true, qMax<qint64>(0, qint64(last) - first + 1), 0};
+    m_runLog = {};
     component().expectSequentialFetches(first, last);
     // 64-bit counter: a range ending at the largest 32-bit number must still end.
     for (qint64 i = first; i <= last; ++i) {
         DoEvents();
         m_currentLocation = qint32(i);
         const std::unique_ptr<Email> email = component().fetchSingle(qint32(i), false);
-        WriteErrorLog();
+        WriteErrorLog(email != nullptr);
         if (!email) {
             // A fetch given up because of Stop: trying every remaining number would only
             // contact the server again and again after the user asked to stop.
             if (AbortProcess)
                 break;
+            ++m_tally.unread;
+            // The component could not take the run up on a new connection: the rest is lost too.
+            if (!component().inSequentialRun()) {
+                m_tally.unread += last - i;
+                break;
+            }
             continue;
         }
         if (AbortProcess)
@@ -114,6 +139,7 @@ void clsChilkatIMAP::StartMailExtraction(const QString &FolderName)
                                   uID);
         DoEvents();
     }
+    m_runLog.end();
 }
 
 std::optional<QStringList> clsChilkatIMAP::EnumMailFolders()
@@ -121,7 +147,7 @@ std::optional<QStringList> clsChilkatIMAP::EnumMailFolders()
     attach();
     const std::unique_ptr<MailboxList> mailboxes = component().listMailboxes(QString(), QStringLiteral("*"));
     if (!mailboxes) {
-        GetLastError();
+        reportFailure();
         return std::nullopt;
     }
     QStringList names;
@@ -146,7 +172,7 @@ void clsChilkatIMAP::ChilkatImap1_PercentDone(int percent)
     DoEvents();
 }
 
-void clsChilkatIMAP::WriteErrorLog()
+void clsChilkatIMAP::WriteErrorLog(bool fetched)
 {
-    AppendErrorLog(ChilkatImap1 ? ChilkatImap1->lastErrorText() : QString());
+    m_runLog.fetched(fetched, ChilkatImap1 ? ChilkatImap1->lastErrorText() : QString());
 }

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "imap/imapclient.h"
+#include "mail/errorlog.h"
 
 // The mail session: the only code that drives the IMAP component. It shows its two fixed
 // failure messages through the message seam and reports everything else by events and results.
@@ -36,13 +37,23 @@ public:
     QString Username() const { return m_username; }
     void setUsername(const QString &value) { m_username = value; }
 
-    // Shows "Invalid login. Please double-check your username and password.\r\n\r\n".
+    // Shows "Invalid login. Please double-check your username and password.\r\n\r\n", followed by
+    // the reason when the server itself did not refuse, and writes both to the error log.
     void GetLastError();
     bool Connect();
     qint32 GetTotalMessage(const QString &FolderName);
     void StartMailExtraction(const QString &FolderName);
     // Folder names in the server's order; nullopt when the listing failed.
     std::optional<QStringList> EnumMailFolders();
+
+    // How the last StartMailExtraction went: whether it got as far as reading (signed in, folder
+    // selected), how many numbers its range held, and how many of them could not be read.
+    struct ExtractionTally {
+        bool reading = false;
+        qint64 asked = 0;
+        qint64 unread = 0;
+    };
+    const ExtractionTally &extractionTally() const { return m_tally; }
 
 Q_SIGNALS:
     void MailExtractListing(QString &From, QString &FromName, QString &FromAddress, QString &Subject,
@@ -54,7 +65,11 @@ private:
     ImapClient &component() const; // throws when there is none
     void ChilkatImap1_AbortCheck(bool &abort);
     void ChilkatImap1_PercentDone(int percent);
-    void WriteErrorLog();
+    // A call given up because of Stop, or because another call took the component over (a
+    // disconnect, a newer run), is no failure to report.
+    bool givenUp() const;
+    void reportFailure(); // GetLastError unless givenUp()
+    void WriteErrorLog(bool fetched);
 
     qint32 m_maxRecord = 0;
     qint32 m_currentLocation = 0;
@@ -68,4 +83,6 @@ private:
     QString m_password;
     QString m_username;
     int m_status = 0;
+    ExtractionTally m_tally;
+    RunErrorLog m_runLog;
 };

@@ -52,3 +52,33 @@ void AppendErrorLog(const QString &text)
     file.write(encode(QString(52, u'*') + QStringLiteral("\r\n")));
     file.close();
 }
+
+void RunErrorLog::fetched(bool ok, const QString &text)
+{
+    if (ok) {
+        writeUnlogged();
+        m_failuresInARow = 0;
+    } else if (m_failuresInARow == FailuresInARowLogged) {
+        ++m_unlogged;
+        return;
+    } else {
+        ++m_failuresInARow;
+    }
+    AppendErrorLog(text);
+    if (m_failuresInARow == FailuresInARowLogged)
+        AppendErrorLog(QStringLiteral("%1 fetches in a row have failed. Further failures are counted, and their "
+                                      "number is written when a fetch succeeds again or reading ends.")
+                           .arg(FailuresInARowLogged));
+}
+
+void RunErrorLog::end()
+{
+    writeUnlogged();
+}
+
+void RunErrorLog::writeUnlogged()
+{
+    if (m_unlogged > 0)
+        AppendErrorLog(QStringLiteral("%1 more fetches failed in a row and were not logged one by one.").arg(m_unlogged));
+    m_unlogged = 0;
+}

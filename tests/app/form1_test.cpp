@@ -3,8 +3,10 @@
 #include "results/resultslist.h"
 #include "tests/app/form1harness.h"
 #include "tests/common/dovecotfixture.h"
+#include "tests/common/fakeimapserver.h"
 #include "tests/common/scriptedmessages.h"
 #include "tests/common/wait.h"
+#include "tests/results/fakemailbox.h"
 
 #include <QAccessible>
 #include <QAccessibleTableInterface>
@@ -265,6 +267,23 @@ TEST_F(Form1Test, SecondClickDuringTheSignInEndsSignedInOnce)
     EXPECT_EQ(status(*form), Connected);
     EXPECT_EQ(control<QComboBox>(*form, "Combo2")->count(), DovecotFixture::instance().seededFolders().size());
     EXPECT_NE(form->oChilkat(), nullptr);
+}
+
+TEST_F(Form1Test, DisconnectDuringTheSignInIsNoFailure)
+{
+    // LOGIN is never answered: the sign-in still waits when Disconnect comes.
+    FakeImapServer server(FakeSignIn().replace(u"S: $TAG OK Logged in\n"_qs, u"STALL\n"_qs));
+    qputenv("QUORVANE_IMAP_HOST", server.host().toUtf8());
+    qputenv("QUORVANE_IMAP_PORT", QByteArray::number(server.port()));
+    auto form = loadForm1();
+    QTimer::singleShot(300, form.get(), [&] {
+        click(button(*form, "PushButton1")); // the closing steps of a connect: "Disconnect"
+        click(button(*form, "PushButton1")); // Disconnect
+    });
+    signIn(*form, {u"ann"_qs, u"pw"_qs});
+    EXPECT_TRUE(boxes.shown.isEmpty()) << boxes.messages().join('|').toStdString();
+    EXPECT_EQ(button(*form, "PushButton1")->text(), QStringLiteral("1. Connect"));
+    EXPECT_EQ(status(*form), Disconnected);
 }
 
 TEST_F(Form1Test, HelpShowsOneMessageWithTheDownloadAddress)

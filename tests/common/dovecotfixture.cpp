@@ -216,6 +216,7 @@ void DovecotFixture::Private::launch()
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent)
             _exit(127);
+        setpgid(0, 0); // a group of its own, so that stop() reaches every process of the server
         dup2(out, STDOUT_FILENO);
         dup2(out, STDERR_FILENO);
         execl(program.constData(), "dovecot", "-F", "-c", configPath.constData(), static_cast<char *>(nullptr));
@@ -423,6 +424,32 @@ DovecotFixture::Account DovecotFixture::createAccount(const QList<Folder> &folde
 void DovecotFixture::appendMessage(const Account &account, const QString &folder, const QByteArray &message)
 {
     d->doveadm({QStringLiteral("save"), QStringLiteral("-u"), account.user, QStringLiteral("-m"), folder}, message);
+}
+
+void DovecotFixture::stop()
+{
+    // Every process, not just the master: Dovecot leaves the ones serving a connection running.
+    const pid_t group = d->master;
+    kill(-group, SIGTERM);
+    waitpid(d->master, nullptr, 0);
+    d->master = 0;
+    for (int waited = 0; kill(-group, 0) == 0; waited += 20) {
+        if (waited == 10000)
+            kill(-group, SIGKILL);
+        QThread::msleep(20);
+    }
+}
+
+void DovecotFixture::start()
+{
+    // Its last children may hold a port for a moment after the master has gone.
+    for (int attempt = 1; attempt <= 20; ++attempt) {
+        d->launch();
+        if (d->waitReady())
+            return;
+        QThread::msleep(50);
+    }
+    fail(QStringLiteral("Dovecot did not start again:\n") + d->startFailure());
 }
 
 void DovecotFixture::exportEnvironment() const

@@ -41,6 +41,11 @@ public:
     // Through doveadm, at any time: the folder must exist. Throws std::runtime_error.
     void appendMessage(const Account &account, const QString &folder, const QByteArray &message);
 
+    // Stops the server as an administrator would (SIGTERM to its master) and waits until it has
+    // gone, its connections with it; start() brings it back on the same ports with the same mail.
+    void stop();
+    void start();
+
     // Points the program at this server: QUORVANE_IMAP_HOST, QUORVANE_IMAP_PORT, QUORVANE_CA_FILE.
     void exportEnvironment() const;
 

@@ -100,6 +100,15 @@ FakeImapServer::FakeImapServer(const QString &script, Transport transport)
 {
 }
 
+void FakeImapServer::setCertificate(const QString &certFile)
+{
+    QFile cert(certFile);
+    const QSslCertificate certificate(cert.open(QIODevice::ReadOnly) ? cert.readAll() : QByteArray(), QSsl::Pem);
+    if (certificate.isNull() || m_tls.privateKey().isNull())
+        throw std::runtime_error("the fake IMAP server cannot load the certificate " + certFile.toStdString());
+    m_tls.setLocalCertificate(certificate);
+}
+
 FakeImapServer::FakeImapServer(const QStringList &scripts, Transport transport)
     : m_transport(transport)
 {
@@ -108,18 +117,14 @@ FakeImapServer::FakeImapServer(const QStringList &scripts, Transport transport)
     for (const QString &script : scripts)
         m_scripts.append(parse(script));
     if (transport == Transport::Tls) {
-        const TestCertificates &certs = TestCertificates::instance();
-        QFile cert(certs.serverCertFile());
-        QFile key(certs.serverKeyFile());
-        if (!cert.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
-            throw std::runtime_error("the fake IMAP server cannot read the test certificate");
+        QFile key(TestCertificates::instance().serverKeyFile());
+        if (!key.open(QIODevice::ReadOnly))
+            throw std::runtime_error("the fake IMAP server cannot read the test key");
         m_tls = QSslConfiguration::defaultConfiguration();
-        m_tls.setLocalCertificate(QSslCertificate(cert.readAll(), QSsl::Pem));
         m_tls.setPrivateKey(QSslKey(key.readAll(), QSsl::Ec, QSsl::Pem));
         m_tls.setProtocol(QSsl::TlsV1_2OrLater);
         m_tls.setPeerVerifyMode(QSslSocket::VerifyNone);
-        if (m_tls.localCertificate().isNull() || m_tls.privateKey().isNull())
-            throw std::runtime_error("the fake IMAP server cannot load the test certificate");
+        setCertificate(TestCertificates::instance().serverCertFile());
     }
     m_port = listenOnLoopback(m_v4, m_v6);
     if (m_port == 0)

@@ -52,6 +52,10 @@ public:
     explicit FakeImapServer(const QStringList &scripts, Transport transport = Transport::Tls);
     ~FakeImapServer() override;
 
+    // Serves this certificate, made for the key of TestCertificates (an expired or a self-signed
+    // one), instead of the server certificate signed by the test CA.
+    void setCertificate(const QString &certFile);
+
     QString host() const { return QStringLiteral("localhost"); }
     int port() const { return m_port; }
 

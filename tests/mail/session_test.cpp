@@ -5,11 +5,16 @@
 #include "tests/common/fakeimapserver.h"
 #include "support/startup.h"
 #include "tests/common/scriptedmessages.h"
+#include "tests/common/testcertificates.h"
+#include "tests/results/fakemailbox.h"
 
 #include <QFile>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <numeric>
 
 namespace {
 const QString InvalidLogin = QStringLiteral("Invalid login. Please double-check your username and password.\r\n\r\n");
@@ -33,13 +38,14 @@ protected:
 
     static DovecotFixture &server() { return DovecotFixture::instance(); }
 
-    std::shared_ptr<clsChilkatIMAP> session(const DovecotFixture::Account &account, int port = -1)
+    std::shared_ptr<clsChilkatIMAP> session(const DovecotFixture::Account &account, int port = -1,
+                                            const QString &host = u"localhost"_qs)
     {
         auto s = std::make_shared<clsChilkatIMAP>();
         s->setChilkatIMAPObject(&component);
         s->setSSL(true);
         s->setPORT(port < 0 ? server().port() : port);
-        s->setIMAPServer(server().host());
+        s->setIMAPServer(host);
         s->setUsername(account.user);
         s->setPassword(account.password);
         QObject::connect(s.get(), &clsChilkatIMAP::MailExtractListing, s.get(),
@@ -96,7 +102,7 @@ TEST_F(SessionTest, PropertiesNeverSetFailWithTheMessage)
     clsChilkatIMAP s;
     s.setChilkatIMAPObject(&component);
     EXPECT_FALSE(s.Connect());
-    EXPECT_EQ(boxes.messages(), QStringList{InvalidLogin});
+    EXPECT_EQ(boxes.messages(), QStringList{InvalidLogin + u"The connection could not be made."_qs});
 }
 
 TEST_F(SessionTest, EmptyAnswerToIdIsAFailureAndNoLoginIsSent)
@@ -106,7 +112,7 @@ TEST_F(SessionTest, EmptyAnswerToIdIsAFailureAndNoLoginIsSent)
                                        "CLOSE\n"));
     auto s = session({QStringLiteral("ann"), QStringLiteral("pw")}, fake.port());
     EXPECT_FALSE(s->Connect());
-    EXPECT_EQ(boxes.messages(), QStringList{InvalidLogin});
+    EXPECT_EQ(boxes.messages(), QStringList{InvalidLogin + u"The connection to the server was lost."_qs});
     for (const QString &line : fake.clientLines())
         EXPECT_FALSE(line.contains(QStringLiteral("LOGIN"), Qt::CaseInsensitive)) << line.toStdString();
 }
@@ -187,4 +193,117 @@ TEST_F(SessionTest, StopEndsTheRunBeforeTheNextMessageIsReported)
     s->StartMailExtraction(QStringLiteral("Bulk"));
     EXPECT_EQ(listings.size(), 3);
     EXPECT_TRUE(s->AbortProcess);
+}
+
+TEST_F(SessionTest, SignInFailureNamesItsReasonButNeverThePassword)
+{
+    const TestCertificates &certs = TestCertificates::instance();
+    const QString password = u"Sec-r3t pw"_qs;
+    FakeImapServer expired(u"S: * OK ready\n"_qs);
+    expired.setCertificate(certs.expiredCertFile());
+    FakeImapServer selfSigned(u"S: * OK ready\n"_qs);
+    selfSigned.setCertificate(certs.selfSignedCertFile());
+    FakeImapServer plain(u"S: * OK plain\n"_qs, FakeImapServer::Transport::Plain);
+    FakeImapServer silent(u"STALL\n"_qs);
+    // It names the password it refuses.
+    FakeImapServer refusing(u"S: * OK ready\nC: * ID *\nS: $TAG OK ID completed\nC: * LOGIN *\n"
+                            "S: $TAG NO [AUTHENTICATIONFAILED] Sec-r3t pw is not ann's password\n"_qs);
+    int closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        closedPort = probe.serverPort();
+    }
+    const struct {
+        const char *name;
+        QString host;
+        int port;
+        QString reason; // the line after the message's two line breaks
+    } cases[] = {
+        {"expired", expired.host(), expired.port(), u"The server's certificate has expired."_qs},
+        {"self-signed", selfSigned.host(), selfSigned.port(),
+         u"The server's certificate is not trusted: it is self-signed or from an unknown issuer."_qs},
+        {"wrong host", u"127.0.0.1"_qs, refusing.port(),
+         u"The server's certificate is made out for another host than 127.0.0.1."_qs},
+        {"plain TCP on the TLS port", plain.host(), plain.port(),
+         u"The secure connection (TLS handshake) with localhost on port %1 failed."_qs.arg(plain.port())},
+        {"nothing listens", u"localhost"_qs, closedPort, u"localhost refused the connection on port %1."_qs.arg(closedPort)},
+        {"unknown host", u"nonexistent.invalid"_qs, 993, u"The server nonexistent.invalid could not be found."_qs},
+        {"silence", silent.host(), silent.port(), u"The server did not answer in time."_qs},
+        {"refused login", refusing.host(), refusing.port(), QString()},
+    };
+    component.setTimeoutMs(2000);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        boxes.clear();
+        auto s = session({u"ann"_qs, password}, c.port, c.host);
+        EXPECT_FALSE(s->Connect());
+        EXPECT_EQ(boxes.messages(), QStringList{InvalidLogin + c.reason});
+        const QStringList log = logLines();
+        ASSERT_GE(log.size(), 2);
+        EXPECT_TRUE(log[log.size() - 2].endsWith(c.reason)) << log[log.size() - 2].toStdString();
+        EXPECT_FALSE(component.lastErrorText().contains(password));
+    }
+    EXPECT_TRUE(refusing.scriptDone()) << "the password was sent to be refused";
+    EXPECT_FALSE(logLines().join(QString()).contains(password));
+}
+
+TEST_F(SessionTest, AThousandFailuresInARowAreLoggedThenOnlyCounted)
+{
+    // The largest count there is, and not one message to be had.
+    QString script = FakeSignIn() + FakeSelect(2147483647);
+    for (int n = 1; n <= 1500; ++n)
+        script += u"C: * FETCH %1 *\nS: $TAG NO Message unavailable\n"_qs.arg(n);
+    FakeImapServer fake(script);
+    auto s = session({u"ann"_qs, u"pw"_qs}, fake.port());
+    s->setCurrentLocation(1);
+    s->setMaxRecord(2147483647);
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ++ticks;
+        s->AbortProcess = s->CurrentLocation() > 1500; // Stop once the server has no more answers
+    });
+    ticker.start(0);
+    s->StartMailExtraction(u"INBOX"_qs);
+    EXPECT_TRUE(listings.isEmpty());
+    EXPECT_GT(ticks, 0);
+    const QStringList lines = logLines();
+    EXPECT_EQ(lines.count(QString(52, QLatin1Char('*'))), 1000 + 2);
+    EXPECT_EQ(lines.filter(u" : 1000 fetches in a row have failed."_qs).size(), 1);
+    EXPECT_TRUE(lines.last(2).first().endsWith(u" : 501 more fetches failed in a row and were not logged one by one."_qs))
+        << lines.mid(lines.size() - 8).join(u"\n"_qs).toStdString();
+}
+
+TEST_F(SessionTest, ARunGoesOnWhenTheServerIsRestartedMidRun)
+{
+    QList<QByteArray> messages;
+    for (int n = 1; n <= 30; ++n)
+        messages.append(u"From: s%1@example.org\r\nSubject: message %1\r\n\r\nbody %1\r\n"_qs.arg(n).toUtf8());
+    const DovecotFixture::Account account = server().createAccount({{u"INBOX"_qs, messages}});
+    // Only a few messages travel ahead of the one handed over, so most are still to be asked for.
+    component.setReadAhead(3, ImapClient::DefaultReadAheadBytes);
+    auto s = session(account);
+    QObject::connect(s.get(), &clsChilkatIMAP::MailExtractListing, s.get(),
+                     [](QString &, QString &, QString &, QString &, QString &, QString &, QString &, qint32 &uID) {
+                         if (uID != 5)
+                             return;
+                         // Down when the run next needs it; back while the run pauses between tries.
+                         server().stop();
+                         QTimer::singleShot(1000, [] { server().start(); });
+                     });
+    s->setCurrentLocation(1);
+    s->setMaxRecord(30);
+    s->StartMailExtraction(u"INBOX"_qs);
+    QList<qint32> ids;
+    for (const Listing &listing : std::as_const(listings))
+        ids.append(listing.uID);
+    QList<qint32> all(30);
+    std::iota(all.begin(), all.end(), 1);
+    EXPECT_EQ(ids, all);
+    EXPECT_EQ(s->extractionTally().unread, 0);
+    EXPECT_TRUE(boxes.shown.isEmpty()) << boxes.messages().join(u"|"_qs).toStdString();
+    const QStringList lines = logLines();
+    EXPECT_EQ(lines.count(QString(52, QLatin1Char('*'))), 30) << lines.join(u"\n"_qs).toStdString();
+    EXPECT_FALSE(lines.filter(u"Signed in again"_qs).isEmpty());
 }
