@@ -2,6 +2,7 @@
 
 #include "imap/connectionoverrides.h"
 #include "mail/clschilkatimap.h"
+#include "mail/errorlog.h"
 #include "mail/errortrap.h"
 #include "results/form2.h"
 #include "results/mailstore.h"
@@ -31,6 +32,17 @@ constexpr int RunningWidthTwips = 7800; // the Stop button covers both places
 bool Stopped(const std::shared_ptr<clsChilkatIMAP> &session)
 {
     return !session || session->AbortProcess;
+}
+
+// "Done.", and when some of the range could not be read, how many and where to look for why.
+QString DoneText(const clsChilkatIMAP::ExtractionTally &tally)
+{
+    if (tally.unread == 0)
+        return QStringLiteral("Done.");
+    return QStringLiteral("Done.\r\n\r\n%1 of %2 messages could not be read. The error log tells why: %3")
+        .arg(tally.unread)
+        .arg(tally.asked)
+        .arg(ErrorLogPath());
 }
 
 // Counts the runs on the stack: Stop and a new run may nest inside a run's yields.
@@ -83,6 +95,7 @@ void Retrieval::PushButton3_Click()
     // A range dialog closed earlier leaves the flag set; a completed run must still say "Done.".
     bNoDoneMessage = false;
 
+    clsChilkatIMAP::ExtractionTally tally;
     if (p.oChilkat->get() || signInNewSession(trap)) {
         // The run's own hold: Stop may empty oChilkat during any call below.
         const std::shared_ptr<clsChilkatIMAP> session = p.oChilkat->get();
@@ -91,19 +104,22 @@ void Retrieval::PushButton3_Click()
                 session->setCurrentLocation(1);
                 session->setMaxRecord(session->GetTotalMessage(folder));
             });
-            if (!Stopped(session)) {
-                if (session->MaxRecord() > 0) {
-                    trap(130, [&] { p.mailStore->recreate(session->MaxRecord()); });
-                    trap(131, [&] { session->StartMailExtraction(folder); });
-                } else {
-                    MsgBox(QStringLiteral("There are no emails in the Folder you selected."));
-                    bNoDoneMessage = true;
-                }
-            }
+        }
+        if (Stopped(session)) {
+            bNoDoneMessage = true; // stopped before reading: nothing was done
+        } else if (session->MaxRecord() > 0) {
+            trap(130, [&] { p.mailStore->recreate(session->MaxRecord()); });
+            trap(131, [&] { session->StartMailExtraction(folder); });
+            tally = session->extractionTally();
+            // Not signed in or no folder: the session has said why, unless the user stopped it.
+            bNoDoneMessage = bNoDoneMessage || !tally.reading;
+        } else {
+            MsgBox(QStringLiteral("There are no emails in the Folder you selected."));
+            bNoDoneMessage = true;
         }
         trap(140, [&] { p.list->UpdateCounters(false); });
     }
-    endSequence(trap, p.PushButton3, p.PushButton2);
+    endSequence(trap, p.PushButton3, p.PushButton2, tally);
 }
 
 void Retrieval::PushButton2_Click()
@@ -118,6 +134,7 @@ void Retrieval::PushButton2_Click()
     enterRunMode(trap, p.PushButton2);
 
     bool ranToEnd = false;
+    clsChilkatIMAP::ExtractionTally tally;
     if (p.oChilkat->get() || signInNewSession(trap)) {
         const std::shared_ptr<clsChilkatIMAP> session = p.oChilkat->get();
         // Made anew for every showing; the window owns it while it lives.
@@ -133,7 +150,7 @@ void Retrieval::PushButton2_Click()
             trap(121, [&] { total = session->GetTotalMessage(folder); });
         ranToEnd = true;
         if (Stopped(session)) {
-            // Stopped before reading: the run ends as a finished one.
+            bNoDoneMessage = true; // stopped before reading: nothing was done
         } else if (total > 0) {
             bRangeAccepted = false; // only the dialog's Continue may set it
             trap(130, [&] { MessageSeam::current().execDialog(*dialog); });
@@ -144,6 +161,8 @@ void Retrieval::PushButton2_Click()
                 bNoDoneMessage = false;
                 trap(132, [&] { p.mailStore->recreate(session->MaxRecord()); });
                 trap(133, [&] { session->StartMailExtraction(folder); });
+                tally = session->extractionTally();
+                bNoDoneMessage = bNoDoneMessage || !tally.reading;
             }
         } else {
             MsgBox(QStringLiteral("There are 0 emails in the Folder you selected."));
@@ -155,7 +174,7 @@ void Retrieval::PushButton2_Click()
         trap(140, [&] { p.list->UpdateCounters(false); });
         trap(141, [&] { *p.bRuleMatched = false; });
     }
-    endSequence(trap, p.PushButton2, p.PushButton3);
+    endSequence(trap, p.PushButton2, p.PushButton3, tally);
 }
 
 void Retrieval::oChilkat_ScrapProgress(qint32 &percent)
@@ -243,7 +262,8 @@ void Retrieval::Stop(ErrorTrap &trap)
     trap(305, [&] { p.oChilkat->reset(); });
 }
 
-void Retrieval::endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *other)
+void Retrieval::endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *other,
+                            const clsChilkatIMAP::ExtractionTally &tally)
 {
     trap(400, [&] { p.oChilkat->reset(); });
     trap(401, [&] { SetPointer(p.window, PointerShape::Default); });
@@ -259,5 +279,5 @@ void Retrieval::endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *othe
     trap(405, [&] { p.PushButton3->setFixedWidth(TwipsToPixels(RestingWidthTwips)); });
     trap(406, [&] { p.PushButton2->setVisible(true); });
     if (!bNoDoneMessage)
-        MsgBox(QStringLiteral("Done."));
+        MsgBox(DoneText(tally));
 }

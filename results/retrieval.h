@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mail/clschilkatimap.h"
 #include "results/mainwindowparts.h"
 
 #include <QString>
@@ -24,7 +25,7 @@ public:
 
 private:
     bool signInNewSession(ErrorTrap &trap); // false: sign-in failed, go to the end sequence
-    void endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *other);
+    void endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *other, const clsChilkatIMAP::ExtractionTally &tally);
     // The messages a command gives instead of starting; true when one was shown.
     bool refusedBeforeSignIn() const;
     bool refusedWithoutFolder(const QString &folder) const;
