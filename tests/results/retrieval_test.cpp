@@ -66,6 +66,22 @@ QString SignInAndSelect(int exists)
     return FakeSignIn() + FakeSelect(exists);
 }
 
+// Points the commands at the scripted server, trusting the tests' CA (before a harness is made).
+void PointAt(const FakeImapServer &server)
+{
+    DovecotFixture::instance().exportEnvironment();
+    qputenv("QUORVANE_IMAP_HOST", server.host().toUtf8());
+    qputenv("QUORVANE_IMAP_PORT", QByteArray::number(server.port()));
+}
+
+// Signs in to the scripted server as the connect command does and chooses its INBOX.
+void ConnectToInbox(ResultsHarness &h, const FakeImapServer &server)
+{
+    ASSERT_TRUE(h.connectTo(server.host(), server.port(), QStringLiteral("ann"), QStringLiteral("pw"),
+                            QStringLiteral("INBOX")))
+        << server.mismatch().toStdString();
+}
+
 } // namespace
 
 TEST_F(RetrievalTest, GetAllListsEveryMessageInOrder)
@@ -340,14 +356,10 @@ TEST(RetrievalSlowServerTest, StopDuringAStalledFetch)
     const QString second = SignInAndSelect(5) + FakeFetchAnswer(1, messages[0]) + FakeFetchAnswer(2, messages[1])
         + QStringLiteral("C: * FETCH 3 (BODY.PEEK[] INTERNALDATE)\nSTALL\n");
     FakeImapServer server(QStringList{first, second});
-    DovecotFixture::instance().exportEnvironment(); // the CA; the server's own address below
-    qputenv("QUORVANE_IMAP_HOST", server.host().toUtf8());
-    qputenv("QUORVANE_IMAP_PORT", QByteArray::number(server.port()));
+    PointAt(server);
     ScriptedMessages boxes;
     ResultsHarness h;
-    ASSERT_TRUE(h.connectTo(server.host(), server.port(), QStringLiteral("ann"), QStringLiteral("pw"),
-                            QStringLiteral("INBOX")))
-        << server.mismatch().toStdString();
+    ASSERT_NO_FATAL_FAILURE(ConnectToInbox(h, server));
 
     bool stopClicked = false;
     std::shared_ptr<clsChilkatIMAP> session;
@@ -397,14 +409,10 @@ TEST(RetrievalSlowServerTest, StopBeforeReadingShowsNoFailureAndNoDone)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         FakeImapServer server(c.scripts);
-        DovecotFixture::instance().exportEnvironment(); // the CA; the server's own address below
-        qputenv("QUORVANE_IMAP_HOST", server.host().toUtf8());
-        qputenv("QUORVANE_IMAP_PORT", QByteArray::number(server.port()));
+        PointAt(server);
         ScriptedMessages boxes;
         ResultsHarness h;
-        ASSERT_TRUE(h.connectTo(server.host(), server.port(), QStringLiteral("ann"), QStringLiteral("pw"),
-                                QStringLiteral("INBOX")))
-            << server.mismatch().toStdString();
+        ASSERT_NO_FATAL_FAILURE(ConnectToInbox(h, server));
         if (c.newSession)
             h.oChilkat->reset();
         QTimer::singleShot(300, &h.window, [&] { h.clickGetAll(); });
