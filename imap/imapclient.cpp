@@ -295,7 +295,9 @@ std::unique_ptr<Email> ImapClient::fetchSingle(int number, bool byUid)
 
 QString ImapClient::lastErrorText() const
 {
-    return d->password.isEmpty() ? d->lastError : QString(d->lastError).replace(d->password, QStringLiteral("<hidden>"));
+    if (d->password.isEmpty())
+        return d->lastError;
+    return QString(d->lastError).replace(d->password, QStringLiteral("<hidden>"));
 }
 
 ImapFailure ImapClient::lastFailure() const

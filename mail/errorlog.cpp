@@ -79,6 +79,7 @@ void RunErrorLog::end()
 void RunErrorLog::writeUnlogged()
 {
     if (m_unlogged > 0)
-        AppendErrorLog(QStringLiteral("%1 more fetches failed in a row and were not logged one by one.").arg(m_unlogged));
+        AppendErrorLog(
+            QStringLiteral("%1 more fetches failed in a row and were not logged one by one.").arg(m_unlogged));
     m_unlogged = 0;
 }

@@ -25,7 +25,8 @@ public:
 
 private:
     bool signInNewSession(ErrorTrap &trap); // false: sign-in failed, go to the end sequence
-    void endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *other, const clsChilkatIMAP::ExtractionTally &tally);
+    void endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *other,
+                     const clsChilkatIMAP::ExtractionTally &tally);
     // The messages a command gives instead of starting; true when one was shown.
     bool refusedBeforeSignIn() const;
     bool refusedWithoutFolder(const QString &folder) const;

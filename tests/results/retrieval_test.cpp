@@ -424,3 +424,16 @@ TEST(RetrievalSlowServerTest, StopBeforeReadingShowsNoFailureAndNoDone)
     }
     DovecotFixture::instance().exportEnvironment();
 }
+
+TEST(RetrievalSlowServerTest, ARunThatCannotSignInToReadEndsWithoutDone)
+{
+    const QString refused = FakeSignIn().replace(u"S: $TAG OK Logged in"_qs, u"S: $TAG NO [AUTHENTICATIONFAILED] Nope."_qs);
+    FakeImapServer server({FakeSignIn() + FakeListInbox() + FakeSelect(5), refused});
+    PointAt(server);
+    ScriptedMessages boxes;
+    ResultsHarness h;
+    ASSERT_NO_FATAL_FAILURE(ConnectToInbox(h, server));
+    h.clickGetAll();
+    EXPECT_EQ(boxes.messages(), (QStringList{InvalidLogin, u"Connection failed. Check username and password."_qs}));
+    DovecotFixture::instance().exportEnvironment();
+}
