@@ -1,8 +1,8 @@
 #include "export/spreadsheetexport.h"
 #include "export/xlsxtarget.h"
+#include "tests/common/exportharness.h"
 #include "tests/common/processmemory.h"
 #include "tests/common/scriptedmessages.h"
-#include "tests/export/exportharness.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -4,8 +4,8 @@
 #include "support/doevents.h"
 #include "tests/common/checkboxclick.h"
 #include "tests/common/processmemory.h"
+#include "tests/common/resultsharness.h"
 #include "tests/common/scriptedmessages.h"
-#include "tests/results/resultsharness.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "bench/ourreader.h"
 
 #include "results/resultslist.h"
-#include "tests/app/form1harness.h"
+#include "tests/common/form1harness.h"
 #include "tests/common/processmemory.h"
 #include "tests/common/scriptedmessages.h"
 

@@ -2,8 +2,8 @@
 #include "bench/benchmailbox.h"
 #include "bench/clientruns.h"
 #include "bench/ourreader.h"
-#include "tests/common/delayproxy.h"
-#include "tests/common/dovecotfixture.h"
+#include "devserver/delayproxy.h"
+#include "devserver/dovecotfixture.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
 // Starts a local Dovecot with a demo mailbox and Quorvane pointed at it; when Quorvane ends,
 // the server ends too.
 #include "demo/demomailbox.h"
-#include "tests/common/dovecotfixture.h"
+#include "devserver/dovecotfixture.h"
 
 #include <QCoreApplication>
 #include <QDir>

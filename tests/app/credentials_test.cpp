@@ -1,16 +1,18 @@
 // Where the password may go and where it must not: the error log, the boxes the user sees,
 // the settings file without "Remember me", and the screen.
-#include "tests/app/form1harness.h"
-#include "tests/common/dovecotfixture.h"
-#include "tests/common/scratchdir.h"
+#include "devserver/dovecotfixture.h"
+#include "devserver/scratchdir.h"
+#include "tests/common/envguard.h"
+#include "tests/common/form1harness.h"
+#include "tests/common/printers.h"
 #include "tests/common/scriptedmessages.h"
 #include "tests/common/wait.h"
-#include "tests/support/envguard.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTest>
 #include <QTreeWidget>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 using namespace Form1Harness;
@@ -47,11 +49,11 @@ protected:
     {
         SCOPED_TRACE(when);
         for (const ScriptedMessages::Shown &box : boxes.shown)
-            EXPECT_FALSE(box.text.contains(Marker)) << box.text.toStdString();
+            EXPECT_THAT(box.text.toStdString(), testing::Not(testing::HasSubstr(Marker.toStdString())));
         QFile log(QDir(temp).filePath(QStringLiteral("errorlog.txt")));
         const QString logText = log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-        EXPECT_FALSE(logText.contains(Marker)) << logText.toStdString();
-        EXPECT_FALSE(settingsFileText().contains(Marker)) << settingsFileText().toStdString();
+        EXPECT_THAT(logText.toStdString(), testing::Not(testing::HasSubstr(Marker.toStdString())));
+        EXPECT_THAT(settingsFileText().toStdString(), testing::Not(testing::HasSubstr(Marker.toStdString())));
     }
 
     EnvGuard tempGuard{"TEMP"};

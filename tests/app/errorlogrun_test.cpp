@@ -1,10 +1,11 @@
 // The error log's folder disappears while a retrieval writes to it.
 #include "app/settingsstore.h"
-#include "tests/app/form1harness.h"
-#include "tests/common/dovecotfixture.h"
-#include "tests/common/scratchdir.h"
+#include "devserver/dovecotfixture.h"
+#include "devserver/scratchdir.h"
+#include "tests/common/envguard.h"
+#include "tests/common/form1harness.h"
+#include "tests/common/printers.h"
 #include "tests/common/scriptedmessages.h"
-#include "tests/support/envguard.h"
 
 #include <QDir>
 #include <QFile>

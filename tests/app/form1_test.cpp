@@ -1,12 +1,13 @@
 #include "app/settingsstore.h"
+#include "devserver/dovecotfixture.h"
 #include "mail/clschilkatimap.h"
 #include "results/resultslist.h"
-#include "tests/app/form1harness.h"
-#include "tests/common/dovecotfixture.h"
 #include "tests/common/fakeimapserver.h"
+#include "tests/common/fakemailbox.h"
+#include "tests/common/form1harness.h"
+#include "tests/common/printers.h"
 #include "tests/common/scriptedmessages.h"
 #include "tests/common/wait.h"
-#include "tests/results/fakemailbox.h"
 
 #include <QAccessible>
 #include <QAccessibleTableInterface>

@@ -1,13 +1,14 @@
 // The remembered password in a real Secret Service (gnome-keyring in a D-Bus session of the
 // test's own), and in the private settings file where no keyring answers.
 #include "app/settingsstore.h"
-#include "tests/app/form1harness.h"
+#include "devserver/dovecotfixture.h"
 #include "tests/common/childrun.h"
-#include "tests/common/dovecotfixture.h"
+#include "tests/common/filemode.h"
+#include "tests/common/form1harness.h"
+#include "tests/common/printers.h"
 #include "tests/common/scriptedmessages.h"
 #include "tests/common/secretservice.h"
 #include "tests/common/wait.h"
-#include "tests/support/filemode.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

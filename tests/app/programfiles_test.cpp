@@ -1,15 +1,17 @@
 // The files the program reads from its own folder, when they are not what their names say:
 // the hand pointer HAND-M.CUR and the skin x/o.qss.
 #include "support/pointer.h"
-#include "tests/app/form1harness.h"
+#include "tests/common/form1harness.h"
+#include "tests/common/printers.h"
+#include "tests/common/programfile.h"
 #include "tests/common/scriptedmessages.h"
-#include "tests/support/programfile.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QImage>
 #include <QTreeWidget>
 #include <QtEndian>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 using namespace Form1Harness;
@@ -93,7 +95,7 @@ TEST_F(ProgramFiles, ACursorFileThatIsNoCursorIsReportedOnceAndStartUpGoesOn)
         boxes.clear();
         auto form = loadForm1();
         ASSERT_EQ(boxes.errorReports().size(), 1) << boxes.errorReports().join(u'|').toStdString();
-        EXPECT_TRUE(boxes.errorReports()[0].startsWith(BadPointerReport)) << boxes.errorReports()[0].toStdString();
+        EXPECT_THAT(boxes.errorReports()[0].toStdString(), testing::StartsWith(BadPointerReport.toStdString()));
         expectStarted(*form);
         EXPECT_EQ(handShape(*form), Qt::ArrowCursor) << "without a cursor the hand is the arrow";
 

@@ -2,22 +2,24 @@
 // buttons, nested inside whatever command runs at that moment. Afterwards the window must be
 // whole: rows that match their records, counters that count, buttons at rest, no session held.
 #include "app/settingsstore.h"
+#include "devserver/delayproxy.h"
+#include "devserver/dovecotfixture.h"
 #include "export/form4.h"
 #include "mail/clschilkatimap.h"
 #include "results/form2.h"
 #include "results/resultslist.h"
 #include "results/retrieval.h"
 #include "support/pointer.h"
-#include "tests/app/form1harness.h"
-#include "tests/common/delayproxy.h"
-#include "tests/common/dovecotfixture.h"
+#include "tests/common/form1harness.h"
+#include "tests/common/printers.h"
+#include "tests/common/recordingtarget.h"
 #include "tests/common/scriptedmessages.h"
 #include "tests/common/wait.h"
-#include "tests/export/recordingtarget.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QTreeWidget>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -205,7 +207,7 @@ TEST(RandomClicks, AWindowClickedAtAnyMomentDuringSlowReadsStaysWhole)
 
     EXPECT_TRUE(boxes.errorReports().isEmpty()) << boxes.errorReports().join(QStringLiteral("\n---\n")).toStdString();
     for (const ScriptedMessages::Shown &box : boxes.shown)
-        EXPECT_FALSE(box.text.contains(account.password)) << box.text.toStdString();
+        EXPECT_THAT(box.text.toStdString(), testing::Not(testing::HasSubstr(account.password.toStdString())));
 
     ResultsList &list = form->list();
     const MailStore &store = form->mailStore();
@@ -224,7 +226,8 @@ TEST(RandomClicks, AWindowClickedAtAnyMomentDuringSlowReadsStaysWhole)
         EXPECT_EQ(record.Subject, QStringLiteral("message ") + n);
         EXPECT_EQ(record.FromName, QStringLiteral("Sender ") + n);
         EXPECT_EQ(record.FromAddress, QStringLiteral("s%1@x.example").arg(n));
-        EXPECT_TRUE(record.PlainTextBody.startsWith(QStringLiteral("body ") + n)) << record.PlainTextBody.toStdString();
+        EXPECT_THAT(record.PlainTextBody.toStdString(),
+                    testing::StartsWith((QStringLiteral("body ") + n).toStdString()));
         checked += list.isChecked(r);
     }
     list.UpdateCounters(false);

@@ -1,15 +1,17 @@
 // The settings store when its file is not what it should be: refused writes, garbage, broken
 // syntax, a folder in its place, and very long values.
 #include "app/settingsstore.h"
-#include "tests/app/form1harness.h"
+#include "tests/common/filemode.h"
+#include "tests/common/filesizelimit.h"
+#include "tests/common/form1harness.h"
+#include "tests/common/printers.h"
 #include "tests/common/scriptedmessages.h"
-#include "tests/support/filemode.h"
-#include "tests/support/filesizelimit.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTreeWidget>
 #include <QTest>
+#include <QTreeWidget>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -53,7 +55,7 @@ protected:
         QTest::keyClicks(control<QLineEdit>(*form, "Text1"), QStringLiteral("ann"));
         QTest::keyClicks(control<QLineEdit>(*form, "Text2"), QStringLiteral("pw"));
         form.reset();
-        EXPECT_TRUE(settingsFileText().contains(QStringLiteral("User=ann"))) << settingsFileText().toStdString();
+        EXPECT_THAT(settingsFileText().toStdString(), testing::HasSubstr("User=ann"));
         auto again = loadForm1();
         EXPECT_TRUE(control<QCheckBox>(*again, "Check1")->isChecked());
         EXPECT_EQ(control<QLineEdit>(*again, "Text1")->text(), QStringLiteral("ann"));

@@ -1,7 +1,7 @@
 #include "tests/common/fakeimapserver.h"
 
-#include "tests/common/loopbacklisten.h"
-#include "tests/common/testcertificates.h"
+#include "devserver/loopbacklisten.h"
+#include "devserver/testcertificates.h"
 
 #include <QFile>
 #include <QScopedValueRollback>

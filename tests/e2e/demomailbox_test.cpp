@@ -2,6 +2,7 @@
 // back (through the program's own MIME reader) as what the generator meant to write.
 #include "demo/demomailbox.h"
 #include "imap/mimereader.h"
+#include "tests/common/printers.h"
 
 #include <QSet>
 #include <gtest/gtest.h>

@@ -1,9 +1,10 @@
 // A newcomer's first run, in a real window on a private X server, driven by real input events:
 // sign in, read a folder, check every row, send them to a workbook, and start again signed in.
+#include "devserver/dovecotfixture.h"
+#include "devserver/runtool.h"
+#include "devserver/scratchdir.h"
 #include "support/datetext.h"
-#include "tests/common/dovecotfixture.h"
-#include "tests/common/runtool.h"
-#include "tests/common/scratchdir.h"
+#include "tests/common/printers.h"
 #include "tests/common/wait.h"
 #include "tests/e2e/calcwindow.h"
 #include "tests/e2e/quorvaneapp.h"

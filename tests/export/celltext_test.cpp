@@ -1,5 +1,6 @@
 #include "export/spreadsheetexport.h"
 #include "export/xlsxtarget.h"
+#include "tests/common/printers.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>

@@ -1,9 +1,10 @@
 #include "export/spreadsheetexport.h"
 #include "export/spreadsheettarget.h"
 #include "support/pointer.h"
+#include "tests/common/exportharness.h"
+#include "tests/common/printers.h"
+#include "tests/common/recordingtarget.h"
 #include "tests/common/scriptedmessages.h"
-#include "tests/export/exportharness.h"
-#include "tests/export/recordingtarget.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>

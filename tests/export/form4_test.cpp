@@ -2,8 +2,9 @@
 #include "results/resultslist.h"
 #include "support/pointer.h"
 #include "tests/common/checkboxclick.h"
+#include "tests/common/exportharness.h"
+#include "tests/common/printers.h"
 #include "tests/common/scriptedmessages.h"
-#include "tests/export/exportharness.h"
 
 #include <QHeaderView>
 #include <QPushButton>

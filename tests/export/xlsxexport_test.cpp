@@ -1,16 +1,18 @@
 #include "export/spreadsheetexport.h"
 #include "export/xlsxtarget.h"
 #include "support/pointer.h"
+#include "tests/common/exportharness.h"
+#include "tests/common/filemode.h"
+#include "tests/common/filesizelimit.h"
+#include "tests/common/printers.h"
 #include "tests/common/scriptedmessages.h"
-#include "tests/export/exportharness.h"
-#include "tests/support/filemode.h"
-#include "tests/support/filesizelimit.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <random>
 #include <unistd.h>
@@ -251,7 +253,7 @@ TEST_F(XlsxExport, OverlongCellsAreCutAndReportedOnce)
     EXPECT_EQ(book.cells.value({3, 1}).shown, QStringLiteral("short"));
     const QStringList shown = messages.messages();
     ASSERT_EQ(shown.size(), 2);
-    EXPECT_TRUE(shown[0].contains(QStringLiteral("32767"))) << shown[0].toStdString();
+    EXPECT_THAT(shown[0].toStdString(), testing::HasSubstr("32767"));
     EXPECT_EQ(shown[1], QStringLiteral("Done."));
     EXPECT_TRUE(messages.errorReports().isEmpty());
     // The widest column is held at the format's maximum, the others fit their longest text.

@@ -1,11 +1,13 @@
+#include "devserver/dovecotfixture.h"
 #include "imap/imapclient.h"
 #include "imap/mimereader.h"
-#include "tests/common/dovecotfixture.h"
+#include "tests/common/printers.h"
 #include "tests/common/processmemory.h"
 
 #include <QSslCertificate>
 #include <QTest>
 #include <QTimeZone>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 // The component against a real Dovecot over TLS.
@@ -81,8 +83,8 @@ TEST(ImapDovecot, ConnectIdAndLogin)
     const auto account = DovecotFixture::instance().seededAccount();
     auto client = connected();
     const QString id = client->sendRawCommand(u"ID (\"GUID\" \"1\")"_qs);
-    EXPECT_TRUE(id.startsWith(u"* ID ("_qs)) << id.toStdString();
-    EXPECT_TRUE(id.contains(u"\r\nA1 OK"_qs)) << id.toStdString();
+    EXPECT_THAT(id.toStdString(), testing::StartsWith("* ID ("));
+    EXPECT_THAT(id.toStdString(), testing::HasSubstr("\r\nA1 OK"));
     EXPECT_EQ(client->login(account.user, account.password), 1) << client->lastErrorText().toStdString();
     EXPECT_TRUE(client->isConnected());
     EXPECT_FALSE(client->lastErrorText().contains(account.password));
@@ -95,9 +97,9 @@ TEST(ImapDovecot, WrongPasswordFailsWithoutShowingIt)
     const QString wrong = u"Wr0ng-\"pass\\word"_qs;
     EXPECT_EQ(client->login(account.user, wrong), 0);
     const QString error = client->lastErrorText();
-    EXPECT_TRUE(error.contains(u"AUTHENTICATIONFAILED"_qs)) << error.toStdString();
+    EXPECT_THAT(error.toStdString(), testing::HasSubstr("AUTHENTICATIONFAILED"));
     EXPECT_TRUE(error.contains(account.user));
-    EXPECT_FALSE(error.contains(u"Wr0ng"_qs)) << error.toStdString();
+    EXPECT_THAT(error.toStdString(), testing::Not(testing::HasSubstr("Wr0ng")));
     EXPECT_TRUE(client->isConnected()); // still connected at the transport level
     EXPECT_EQ(client->login(account.user, account.password), 1) << client->lastErrorText().toStdString();
 }
@@ -144,7 +146,7 @@ TEST(ImapDovecot, SelectAndCount)
     EXPECT_EQ(client->selectMailbox(u"Archive/2021"_qs), 1);
     EXPECT_EQ(client->messageCount(), 0);
     EXPECT_EQ(client->selectMailbox(u"No such folder"_qs), 0);
-    EXPECT_TRUE(client->lastErrorText().contains(u" NO "_qs)) << client->lastErrorText().toStdString();
+    EXPECT_THAT(client->lastErrorText().toStdString(), testing::HasSubstr(" NO "));
     EXPECT_EQ(client->messageCount(), 0);
 }
 
@@ -192,10 +194,10 @@ TEST(ImapDovecot, FetchEveryMessageWithoutMarkingItRead)
 
     const QString flags = client->sendRawCommand(u"FETCH 1:* (FLAGS)"_qs);
     EXPECT_EQ(flags.count(u"FLAGS ("_qs), 3) << flags.toStdString();
-    EXPECT_FALSE(flags.contains(u"\\Seen"_qs)) << flags.toStdString();
+    EXPECT_THAT(flags.toStdString(), testing::Not(testing::HasSubstr("\\Seen")));
 
     EXPECT_EQ(client->fetchSingle(4, false), nullptr);
-    EXPECT_TRUE(client->lastErrorText().contains(u"FETCH 4"_qs)) << client->lastErrorText().toStdString();
+    EXPECT_THAT(client->lastErrorText().toStdString(), testing::HasSubstr("FETCH 4"));
     EXPECT_EQ(client->fetchSingle(0, false), nullptr);
     EXPECT_TRUE(client->isConnected());
 }
@@ -289,7 +291,7 @@ TEST(ImapDovecot, ARunReadingAheadGivesTheSameMessagesAndYieldsToANestedCall)
         const auto email = client->fetchSingle(n, false);
         if (n == nestedAt) {
             EXPECT_EQ(email, nullptr);
-            EXPECT_TRUE(client->lastErrorText().contains(u"interrupted"_qs)) << client->lastErrorText().toStdString();
+            EXPECT_THAT(client->lastErrorText().toStdString(), testing::HasSubstr("interrupted"));
             ASSERT_NE(nested, nullptr);
             fetching = 0;
             same(*nested, 10);
@@ -320,7 +322,7 @@ TEST(ImapDovecot, AbortDuringAFetchKeepsTheInstanceUsable)
     });
     auto poll = QObject::connect(client.get(), &ImapClient::abortCheck, [&](bool &abort) { abort = stop; });
     EXPECT_EQ(client->fetchSingle(1, false), nullptr);
-    EXPECT_TRUE(client->lastErrorText().endsWith(u"aborted"_qs)) << client->lastErrorText().toStdString();
+    EXPECT_THAT(client->lastErrorText().toStdString(), testing::EndsWith("aborted"));
     ASSERT_FALSE(percents.isEmpty());
     EXPECT_LT(percents.last(), 100);
 

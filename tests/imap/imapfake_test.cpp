@@ -1,11 +1,13 @@
+#include "devserver/testcertificates.h"
 #include "imap/imapclient.h"
-#include "tests/imap/fakeserverclient.h"
 #include "tests/common/fakeimapserver.h"
-#include "tests/common/testcertificates.h"
+#include "tests/common/fakeserverclient.h"
+#include "tests/common/printers.h"
 #include "tests/common/wait.h"
 
 #include <QSslCertificate>
 #include <QTimer>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 // Faults a real server does not produce, against the scripted server over TLS.
@@ -29,7 +31,7 @@ TEST(ImapFakeServer, RawCommandAnswers)
     FakeImapServer server(Greeting + u"C: * ID (\"GUID\" \"1\")\nS: $TAG OK ID done\n"_qs);
     auto client = connectedTo(server);
     const QString answer = client->sendRawCommand(u"ID (\"GUID\" \"1\")"_qs);
-    EXPECT_TRUE(answer.endsWith(u" OK ID done"_qs)) << answer.toStdString();
+    EXPECT_THAT(answer.toStdString(), testing::EndsWith(" OK ID done"));
     EXPECT_TRUE(server.scriptDone());
 
     // Not one line: refused before anything is sent.
@@ -44,7 +46,7 @@ TEST(ImapFakeServer, ConnectionClosedInsteadOfAnAnswer)
     auto client = connectedTo(server);
     EXPECT_TRUE(client->sendRawCommand(u"ID (\"GUID\" \"1\")"_qs).isEmpty());
     EXPECT_TRUE(client->lastErrorText().contains(u"ID (\"GUID\" \"1\")"_qs));
-    EXPECT_TRUE(client->lastErrorText().contains(u"Connection lost"_qs)) << client->lastErrorText().toStdString();
+    EXPECT_THAT(client->lastErrorText().toStdString(), testing::HasSubstr("Connection lost"));
     EXPECT_FALSE(client->isConnected());
     EXPECT_EQ(client->login(u"ann"_qs, u"pw"_qs), 0);
     EXPECT_TRUE(client->lastErrorText().contains(u"Not connected"_qs));
@@ -58,7 +60,7 @@ TEST(ImapFakeServer, ByeGreetingRefusesTheConnection)
     client.setPort(server.port());
     client.setExtraCaCertificates(QSslCertificate::fromPath(TestCertificates::instance().caFile()));
     EXPECT_EQ(client.connect(server.host()), 0);
-    EXPECT_TRUE(client.lastErrorText().contains(u"too busy"_qs)) << client.lastErrorText().toStdString();
+    EXPECT_THAT(client.lastErrorText().toStdString(), testing::HasSubstr("too busy"));
     EXPECT_FALSE(client.isConnected());
 }
 
@@ -87,7 +89,7 @@ TEST(ImapFakeServer, SlowOrBrokenAnswersFailWithinTheLimit)
         int polls = 0;
         QObject::connect(client.get(), &ImapClient::abortCheck, [&](bool &) { ++polls; });
         EXPECT_EQ(client->fetchSingle(1, false), nullptr);
-        EXPECT_TRUE(client->lastErrorText().contains(c.expectedError)) << client->lastErrorText().toStdString();
+        EXPECT_THAT(client->lastErrorText().toStdString(), testing::HasSubstr(c.expectedError.toStdString()));
         EXPECT_TRUE(client->lastErrorText().startsWith(u"A1 FETCH 1 (BODY.PEEK[] INTERNALDATE)"_qs));
         EXPECT_FALSE(client->isConnected());
         EXPECT_GT(polls, 0);
@@ -119,7 +121,7 @@ TEST(ImapFakeServer, FetchTakesOnlyTheAskedNumber)
 
     // Only another number's data: no message.
     EXPECT_EQ(client->fetchSingle(1, false), nullptr);
-    EXPECT_TRUE(client->lastErrorText().contains(u"no message"_qs)) << client->lastErrorText().toStdString();
+    EXPECT_THAT(client->lastErrorText().toStdString(), testing::HasSubstr("no message"));
     EXPECT_TRUE(client->isConnected());
     EXPECT_TRUE(server.scriptDone());
 }
@@ -183,7 +185,7 @@ TEST(ImapFakeServer, AbortDuringADripGivesUp)
     QObject::connect(client.get(), &ImapClient::percentDone, [&](int p) { percentSeen = qMax(percentSeen, p); });
     QObject::connect(client.get(), &ImapClient::abortCheck, [&](bool &abort) { abort = percentSeen > 0; });
     EXPECT_EQ(client->fetchSingle(1, false), nullptr);
-    EXPECT_TRUE(client->lastErrorText().endsWith(u"aborted"_qs)) << client->lastErrorText().toStdString();
+    EXPECT_THAT(client->lastErrorText().toStdString(), testing::EndsWith("aborted"));
     EXPECT_GT(percentSeen, 0);
     EXPECT_LT(percentSeen, 100);
 }
@@ -314,7 +316,7 @@ TEST(ImapReadAhead, AFailedFetchYieldsNoneForItsNumberOnly)
     client->expectSequentialFetches(1, 3);
     ASSERT_NE(client->fetchSingle(1, false), nullptr) << client->lastErrorText().toStdString();
     EXPECT_EQ(client->fetchSingle(2, false), nullptr);
-    EXPECT_TRUE(client->lastErrorText().contains(u"A3 FETCH 2"_qs)) << client->lastErrorText().toStdString();
+    EXPECT_THAT(client->lastErrorText().toStdString(), testing::HasSubstr("A3 FETCH 2"));
     EXPECT_TRUE(client->lastErrorText().contains(u"message 2 is gone"_qs));
     const auto third = client->fetchSingle(3, false);
     ASSERT_NE(third, nullptr) << client->lastErrorText().toStdString();
@@ -340,7 +342,7 @@ TEST(ImapReadAhead, StopGivesUpEveryFetchInFlight)
     QObject::connect(client.get(), &ImapClient::abortCheck, [&](bool &abort) { abort = stop; });
     QTimer::singleShot(150, [&] { stop = true; });
     EXPECT_EQ(client->fetchSingle(2, false), nullptr);
-    EXPECT_TRUE(client->lastErrorText().endsWith(u"aborted"_qs)) << client->lastErrorText().toStdString();
+    EXPECT_THAT(client->lastErrorText().toStdString(), testing::EndsWith("aborted"));
     stop = false;
     ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1) << client->lastErrorText().toStdString();
     const auto third = client->fetchSingle(3, false);

@@ -1,4 +1,5 @@
 #include "imap/fetchpipeline.h"
+#include "tests/common/printers.h"
 
 #include <QHash>
 #include <gtest/gtest.h>

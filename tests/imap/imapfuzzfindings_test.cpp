@@ -2,6 +2,7 @@
 #include "imap/imapvalue.h"
 #include "imap/mutf7.h"
 #include "imap/responsereader.h"
+#include "tests/common/printers.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

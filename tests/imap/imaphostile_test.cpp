@@ -1,13 +1,15 @@
 #include "imap/imapclient.h"
 #include "tests/common/fakeimapserver.h"
+#include "tests/common/fakeserverclient.h"
+#include "tests/common/printers.h"
 #include "tests/common/processmemory.h"
 #include "tests/common/wait.h"
-#include "tests/imap/fakeserverclient.h"
 
 #include <QProcess>
-#include <QSslCertificate>
 #include <QSet>
+#include <QSslCertificate>
 #include <QTimer>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -65,7 +67,7 @@ void ExpectFetchesFail(const QList<FailingCase> &cases)
         auto client = ConnectedTo(server, LimitMs);
         Ticker ticker;
         EXPECT_EQ(client->fetchSingle(1, false), nullptr);
-        EXPECT_TRUE(client->lastErrorText().contains(c.reason)) << client->lastErrorText().toStdString();
+        EXPECT_THAT(client->lastErrorText().toStdString(), testing::HasSubstr(c.reason.toStdString()));
         EXPECT_TRUE(client->lastErrorText().startsWith(QStringLiteral("A1 FETCH 1 ")));
         EXPECT_FALSE(client->isConnected());
         EXPECT_GT(ticker.ticks(), 0);
@@ -93,7 +95,7 @@ TEST(ImapHostileServer, AbsurdLiteralSizesAreRefusedWhenAnnounced)
     auto client = ConnectedTo(server, LimitMs);
     Ticker ticker;
     EXPECT_EQ(client->listMailboxes(QString(), u"*"_qs), nullptr);
-    EXPECT_TRUE(client->lastErrorText().contains(tooLarge)) << client->lastErrorText().toStdString();
+    EXPECT_THAT(client->lastErrorText().toStdString(), testing::HasSubstr(tooLarge.toStdString()));
     EXPECT_FALSE(client->isConnected());
     EXPECT_GT(ticker.ticks(), 0);
 }
@@ -126,7 +128,7 @@ TEST(ImapHostileServer, LineThatNeverEndsIsCutOff)
     client.setTimeoutMs(LimitMs);
     Ticker ticker;
     EXPECT_EQ(client.connect(server.host()), 0);
-    EXPECT_TRUE(client.lastErrorText().contains(longer)) << client.lastErrorText().toStdString();
+    EXPECT_THAT(client.lastErrorText().toStdString(), testing::HasSubstr(longer.toStdString()));
     EXPECT_GT(ticker.ticks(), 0);
     EXPECT_TRUE(WaitUntil([&] { return !server.connected(); }));
 }
@@ -183,7 +185,7 @@ TEST(ImapHostileServer, ConnectionResetMidLiteral)
         QObject::connect(client.get(), &ImapClient::percentDone, [&](int p) { maxPercent = qMax(maxPercent, p); });
         Ticker ticker;
         EXPECT_EQ(client->fetchSingle(1, false), nullptr);
-        EXPECT_TRUE(client->lastErrorText().contains(u"Connection lost"_qs)) << client->lastErrorText().toStdString();
+        EXPECT_THAT(client->lastErrorText().toStdString(), testing::HasSubstr("Connection lost"));
         EXPECT_LT(maxPercent, 100);
         EXPECT_FALSE(client->isConnected());
         EXPECT_GT(ticker.ticks(), 0);
@@ -239,7 +241,8 @@ TEST(ImapHostileServer, UnknownTagsAreAProtocolFailure)
     ASSERT_FALSE(client->sendRawCommand(u"NOOP"_qs).isEmpty());
     Ticker ticker;
     EXPECT_EQ(client->fetchSingle(1, false), nullptr);
-    EXPECT_TRUE(client->lastErrorText().contains(unexpected + u"A1 OK again"_qs)) << client->lastErrorText().toStdString();
+    EXPECT_THAT(client->lastErrorText().toStdString(),
+                testing::HasSubstr((unexpected + u"A1 OK again"_qs).toStdString()));
     EXPECT_FALSE(client->isConnected());
     EXPECT_GT(ticker.ticks(), 0);
 
@@ -269,7 +272,7 @@ TEST(ImapHostileServer, FetchAnswerForAnotherNumberMakesNoMessage)
         percents.clear();
         Ticker ticker;
         EXPECT_EQ(client->fetchSingle(3, false), nullptr);
-        EXPECT_TRUE(client->lastErrorText().contains(u"no message for number 3"_qs)) << client->lastErrorText().toStdString();
+        EXPECT_THAT(client->lastErrorText().toStdString(), testing::HasSubstr("no message for number 3"));
         EXPECT_FALSE(percents.contains(100)) << "another message's bytes are no progress of this one";
         EXPECT_TRUE(client->isConnected());
         EXPECT_GT(ticker.ticks(), 0);
@@ -365,7 +368,7 @@ TEST(ImapHostileServer, OneMegabyteHeaders)
         ASSERT_NE(email, nullptr) << client->lastErrorText().toStdString();
         EXPECT_GT(ticker.ticks(), 0);
         EXPECT_EQ(email->FromAddress, u"ann@x.example"_qs);
-        EXPECT_TRUE(email->Subject.startsWith(c.subjectStart)) << email->Subject.left(60).toStdString();
+        EXPECT_THAT(email->Subject.toStdString(), testing::StartsWith(c.subjectStart.toStdString()));
         EXPECT_EQ(email->Subject.split(u' ', Qt::SkipEmptyParts).size(), c.words);
         EXPECT_EQ(email->PlainTextBody.trimmed(), u"the body"_qs);
     }

@@ -1,4 +1,5 @@
 #include "imap/mutf7.h"
+#include "tests/common/printers.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,5 +1,6 @@
+#include "devserver/testcertificates.h"
 #include "imap/connectionoverrides.h"
-#include "tests/common/testcertificates.h"
+#include "tests/common/printers.h"
 
 #include <QTemporaryFile>
 #include <gtest/gtest.h>

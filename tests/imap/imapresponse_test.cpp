@@ -2,6 +2,7 @@
 #include "imap/imapvalue.h"
 #include "imap/internaldate.h"
 #include "imap/responsereader.h"
+#include "tests/common/printers.h"
 
 #include <QTimeZone>
 #include <gtest/gtest.h>

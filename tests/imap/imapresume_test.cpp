@@ -1,10 +1,12 @@
+#include "devserver/testcertificates.h"
 #include "imap/imapclient.h"
 #include "tests/common/fakeimapserver.h"
-#include "tests/common/testcertificates.h"
-#include "tests/results/fakemailbox.h"
+#include "tests/common/fakemailbox.h"
+#include "tests/common/printers.h"
 
 #include <QElapsedTimer>
 #include <QSslCertificate>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 // A sequential run whose connection is lost: the client signs in again as before, selects the
@@ -125,7 +127,7 @@ TEST(ImapResume, GivenUpAfterThreeTriesWithGrowingPauses)
     run.readAll();
     EXPECT_GE(clock.elapsed(), 300);
     EXPECT_EQ(run.texts.last().count(u"NO [UNAVAILABLE] Try later"_qs), 3);
-    EXPECT_TRUE(run.texts.last().endsWith(u"Given up after 3 tries in a row."_qs)) << run.texts.last().toStdString();
+    EXPECT_THAT(run.texts.last().toStdString(), testing::EndsWith("Given up after 3 tries in a row."));
     EXPECT_FALSE(run.client.isConnected());
 }
 

@@ -1,6 +1,6 @@
 // Real mail written by others, read by us and by Python's email package: every value that differs
 // is a fault, or listed with its reason in tests/data/corpus/accepted-differences.tsv.
-#include "tests/common/runtool.h"
+#include "devserver/runtool.h"
 #include "tests/imap/mimetestdata.h"
 
 #include <QDir>

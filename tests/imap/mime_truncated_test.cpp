@@ -1,4 +1,5 @@
 #include "imap/mimereader.h"
+#include "tests/common/printers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,26 +1,13 @@
 #pragma once
 
 #include "imap/mimereader.h"
+#include "tests/common/printers.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QString>
 #include <QTimeZone>
-
 #include <gtest/gtest.h>
-
-#include <ostream>
-
-// Readable failure output for the Qt values compared in the MIME tests.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-
-inline void PrintTo(const QDateTime &dateTime, std::ostream *os)
-{
-    *os << (dateTime.isValid() ? dateTime.toString(Qt::ISODateWithMs).toStdString() : "invalid");
-}
 
 // The INTERNALDATE the server would report alongside the message.
 inline QDateTime serverInternalDate()

@@ -1,6 +1,7 @@
 #include "mail/errortrap.h"
 
 #include "support/apperror.h"
+#include "tests/common/printers.h"
 #include "tests/common/scriptedmessages.h"
 
 #include <gtest/gtest.h>

@@ -1,17 +1,19 @@
+#include "devserver/dovecotfixture.h"
+#include "devserver/testcertificates.h"
 #include "imap/imapclient.h"
 #include "mail/clschilkatimap.h"
 #include "mail/errorlog.h"
-#include "tests/common/dovecotfixture.h"
-#include "tests/common/fakeimapserver.h"
 #include "support/startup.h"
+#include "tests/common/fakeimapserver.h"
+#include "tests/common/fakemailbox.h"
+#include "tests/common/printers.h"
 #include "tests/common/scriptedmessages.h"
-#include "tests/common/testcertificates.h"
-#include "tests/results/fakemailbox.h"
 
 #include <QFile>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <numeric>
@@ -241,7 +243,7 @@ TEST_F(SessionTest, SignInFailureNamesItsReasonButNeverThePassword)
         EXPECT_EQ(boxes.messages(), QStringList{InvalidLogin + c.reason});
         const QStringList log = logLines();
         ASSERT_GE(log.size(), 2);
-        EXPECT_TRUE(log[log.size() - 2].endsWith(c.reason)) << log[log.size() - 2].toStdString();
+        EXPECT_THAT(log[log.size() - 2].toStdString(), testing::EndsWith(c.reason.toStdString()));
         EXPECT_FALSE(component.lastErrorText().contains(password));
     }
     EXPECT_TRUE(refusing.scriptDone()) << "the password was sent to be refused";

@@ -1,6 +1,7 @@
 #include "mail/clschilkatimap.h"
 #include "results/form2.h"
 
+#include "tests/common/printers.h"
 #include "tests/common/scriptedmessages.h"
 
 #include <QLabel>

@@ -4,6 +4,7 @@
 #include "support/apperror.h"
 #include "support/datetext.h"
 
+#include "tests/common/printers.h"
 #include "tests/common/scriptedmessages.h"
 
 #include <QGuiApplication>
@@ -14,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -201,9 +203,11 @@ TEST_F(ListFixture, FailedCellsAreReportedAndTheRowStillComplete)
     const QStringList reports = boxes.errorReports();
     ASSERT_EQ(reports.size(), 3); // two day numbers, one store index
     const QString tag = QStringLiteral("in Quorvane2021/08/31.Form1.oChilkat_MailExtractListing ");
-    EXPECT_TRUE(reports[0].startsWith(QStringLiteral("Type mismatch\r\n") + tag)) << reports[0].toStdString();
-    EXPECT_TRUE(reports[1].startsWith(QStringLiteral("Subscript out of range\r\n") + tag)) << reports[1].toStdString();
-    EXPECT_TRUE(reports[2].startsWith(QStringLiteral("Type mismatch\r\n"))) << reports[2].toStdString();
+    EXPECT_THAT(reports[0].toStdString(),
+                testing::StartsWith((QStringLiteral("Type mismatch\r\n") + tag).toStdString()));
+    EXPECT_THAT(reports[1].toStdString(),
+                testing::StartsWith((QStringLiteral("Subscript out of range\r\n") + tag).toStdString()));
+    EXPECT_THAT(reports[2].toStdString(), testing::StartsWith("Type mismatch\r\n"));
 }
 
 TEST_F(ListFixture, ListingYieldsOnce)

@@ -1,5 +1,6 @@
 #include "results/resultsview.h"
 #include "support/repaintpacer.h"
+#include "tests/common/printers.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,12 +1,13 @@
 #include "support/pointer.h"
 #include "support/textprogressbar.h"
 
-#include "tests/common/dovecotfixture.h"
+#include "devserver/dovecotfixture.h"
 #include "tests/common/fakeimapserver.h"
-#include "tests/results/fakemailbox.h"
+#include "tests/common/fakemailbox.h"
+#include "tests/common/printers.h"
+#include "tests/common/resultsharness.h"
 #include "tests/common/scriptedmessages.h"
 #include "tests/common/wait.h"
-#include "tests/results/resultsharness.h"
 
 #include "results/form2.h"
 

@@ -2,11 +2,12 @@
 #include "support/pointer.h"
 #include "support/textprogressbar.h"
 
+#include "devserver/testcertificates.h"
 #include "tests/common/fakeimapserver.h"
+#include "tests/common/fakemailbox.h"
+#include "tests/common/printers.h"
+#include "tests/common/resultsharness.h"
 #include "tests/common/scriptedmessages.h"
-#include "tests/common/testcertificates.h"
-#include "tests/results/fakemailbox.h"
-#include "tests/results/resultsharness.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>

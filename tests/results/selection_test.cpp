@@ -1,6 +1,7 @@
 #include "results/resultslist.h"
 #include "results/selectioncommands.h"
 
+#include "tests/common/printers.h"
 #include "tests/common/scriptedmessages.h"
 
 #include <QLabel>

@@ -1,13 +1,13 @@
 #include "support/cmdoutput.h"
 
 #include "support/apperror.h"
+#include "tests/common/envguard.h"
 #include "tests/common/scriptedmessages.h"
-#include "tests/support/envguard.h"
 
+#include "tests/common/printers.h"
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
-#include "tests/support/qstringprinter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,9 @@
 #include "support/datetext.h"
 
+#include "tests/common/printers.h"
 #include <QTimeZone>
-#include "tests/support/qstringprinter.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -58,8 +59,8 @@ TEST(DateText, ShortDateWithFourDigitYearAndTimeWithSeconds)
     EXPECT_EQ(DateToText(RecDate, QLocale::c()), QStringLiteral("31 Aug 2021 15:45:12"));
 
     const QString american = DateToText(RecDate, QLocale(QLocale::English, QLocale::UnitedStates));
-    EXPECT_TRUE(american.startsWith(QStringLiteral("8/31/2021 3:45:12"))) << american.toStdString();
-    EXPECT_TRUE(american.endsWith(QStringLiteral("PM"))) << american.toStdString();
+    EXPECT_THAT(american.toStdString(), testing::StartsWith("8/31/2021 3:45:12"));
+    EXPECT_THAT(american.toStdString(), testing::EndsWith("PM"));
 }
 
 TEST(DateText, MidnightHasNoTimePart)

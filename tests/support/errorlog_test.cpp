@@ -2,16 +2,16 @@
 
 #include "support/datetext.h"
 #include "tests/common/childrun.h"
-#include "tests/support/envguard.h"
-#include "tests/support/filemode.h"
+#include "tests/common/envguard.h"
+#include "tests/common/filemode.h"
 
+#include "tests/common/printers.h"
 #include <QDateTime>
-#include <QFileInfo>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include "tests/support/qstringprinter.h"
 
 #include <gtest/gtest.h>
 #include <optional>

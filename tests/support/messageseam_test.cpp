@@ -2,6 +2,7 @@
 
 #include "tests/common/scriptedmessages.h"
 
+#include "tests/common/printers.h"
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -11,7 +12,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
-#include "tests/support/qstringprinter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #include "support/repaintpacer.h"
 
+#include "tests/common/printers.h"
 #include "tests/common/wait.h"
 
 #include <QCoreApplication>

@@ -1,9 +1,10 @@
 #include "support/startup.h"
 
-#include "tests/common/scriptedmessages.h"
-#include "tests/support/programfile.h"
 #include "support/messageseam.h"
+#include "tests/common/programfile.h"
+#include "tests/common/scriptedmessages.h"
 
+#include "tests/common/printers.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -15,7 +16,6 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
-#include "tests/support/qstringprinter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "support/apperror.h"
 #include "support/vbnumber.h"
 
-#include "tests/support/qstringprinter.h"
+#include "tests/common/printers.h"
 
 #include <gtest/gtest.h>
 

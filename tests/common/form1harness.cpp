@@ -1,4 +1,4 @@
-#include "tests/app/form1harness.h"
+#include "tests/common/form1harness.h"
 
 #include "support/textprogressbar.h"
 

@@ -1,4 +1,4 @@
-#include "tests/common/delayproxy.h"
+#include "devserver/delayproxy.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "tests/common/scratchdir.h"
+#include "devserver/scratchdir.h"
 
 #include <QDir>
 #include <QFile>

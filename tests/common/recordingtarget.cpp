@@ -1,4 +1,4 @@
-#include "tests/export/recordingtarget.h"
+#include "tests/common/recordingtarget.h"
 
 #include "support/apperror.h"
 #include "support/pointer.h"

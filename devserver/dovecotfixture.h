@@ -5,9 +5,9 @@
 #include <QString>
 #include <QStringList>
 
-// A real Dovecot for the tests of one process: imaps on a free loopback port, a CA and a
-// server certificate made with openssl, passwd-file users, maildir. Started on first use and
-// stopped when the process exits. Parallel test processes do not collide.
+// A real Dovecot of one process (a test program, the demo, a bench): imaps on a free loopback
+// port, a CA and a server certificate made with openssl, passwd-file users, maildir. Started on
+// first use and stopped when the process exits. Parallel processes do not collide.
 class DovecotFixture {
 public:
     struct Folder {

@@ -1,4 +1,4 @@
-#include "tests/common/maildirwriter.h"
+#include "devserver/maildirwriter.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "export/spreadsheettarget.h"
-#include "tests/export/exportharness.h"
+#include "tests/common/exportharness.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "tests/results/resultsharness.h"
+#include "tests/common/resultsharness.h"
 
 #include "imap/connectionoverrides.h"
 #include "results/listinghandler.h"

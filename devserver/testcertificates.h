@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// Certificates made with openssl once per test process, in a temporary folder removed at exit:
+// Certificates made with openssl once per process, in a temporary folder removed at exit:
 // a CA, a server certificate for DNS:localhost only (so "127.0.0.1" is a host-name mismatch)
 // signed by it, its key, and a second CA that signed nothing in use (a wrong trust anchor).
 // For the same key and name: one signed by the CA that expired in 2020, and a self-signed one.

@@ -1,7 +1,7 @@
-#include "tests/common/testcertificates.h"
+#include "devserver/testcertificates.h"
 
-#include "tests/common/runtool.h"
-#include "tests/common/scratchdir.h"
+#include "devserver/runtool.h"
+#include "devserver/scratchdir.h"
 
 #include <QDir>
 #include <QFile>

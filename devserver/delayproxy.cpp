@@ -1,6 +1,6 @@
-#include "tests/common/delayproxy.h"
+#include "devserver/delayproxy.h"
 
-#include "tests/common/loopbacklisten.h"
+#include "devserver/loopbacklisten.h"
 
 #include <QTcpSocket>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "tests/export/exportharness.h"
+#include "tests/common/exportharness.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "tests/common/loopbacklisten.h"
+#include "devserver/loopbacklisten.h"
 
 #include <QTcpServer>
 

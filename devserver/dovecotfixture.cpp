@@ -1,10 +1,10 @@
-#include "tests/common/dovecotfixture.h"
+#include "devserver/dovecotfixture.h"
 
-#include "tests/common/loopbacklisten.h"
-#include "tests/common/maildirwriter.h"
-#include "tests/common/runtool.h"
-#include "tests/common/scratchdir.h"
-#include "tests/common/testcertificates.h"
+#include "devserver/loopbacklisten.h"
+#include "devserver/maildirwriter.h"
+#include "devserver/runtool.h"
+#include "devserver/scratchdir.h"
+#include "devserver/testcertificates.h"
 
 #include <QDir>
 #include <QFile>

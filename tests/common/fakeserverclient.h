@@ -2,7 +2,7 @@
 
 #include "imap/imapclient.h"
 #include "tests/common/fakeimapserver.h"
-#include "tests/common/testcertificates.h"
+#include "devserver/testcertificates.h"
 
 #include <QSslCertificate>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "tests/common/runtool.h"
+#include "devserver/runtool.h"
 
 #include <QProcess>
 #include <stdexcept>

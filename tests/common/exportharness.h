@@ -3,7 +3,7 @@
 #include "export/fileopener.h"
 #include "results/mailstore.h"
 #include "results/resultslist.h"
-#include "tests/support/envguard.h"
+#include "tests/common/envguard.h"
 
 #include <QLabel>
 #include <QMap>
