@@ -10,13 +10,7 @@ case "$what" in
   *) echo "usage: bench/run.sh [all|read|list|export] [reading bench options]" >&2; exit 2 ;;
 esac
 
-bash scripts/setup-debian.sh
-if ! command -v mbsync >/dev/null 2>&1; then
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  $SUDO apt-get update -qq
-  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends isync
-fi
+bash scripts/setup-debian.sh runtime build bench
 
 launcher=()
 if command -v ccache >/dev/null 2>&1; then

@@ -15,8 +15,8 @@ MSG
   exit 2
 fi
 
-bash scripts/setup-debian.sh
-build_dir="${BUILD_DIR:-build}"
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_BUILD_TESTS=ON >/dev/null
+bash scripts/setup-debian.sh runtime build demo
+build_dir="${BUILD_DIR:-build-demo}"
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_BUILD_DEMO=ON >/dev/null
 cmake --build "$build_dir" -j"$(nproc)" --target quorvane quorvane-demo
 exec "$build_dir/demo/quorvane-demo"

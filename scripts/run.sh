@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Quorvane and starts it.
+# Installs what building and running Quorvane needs, builds it (no tests) and starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup-debian.sh
+bash scripts/setup-debian.sh runtime build
 build_dir="${BUILD_DIR:-build-app}"
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_BUILD_TESTS=OFF
 cmake --build "$build_dir" -j"$(nproc)" --target quorvane
