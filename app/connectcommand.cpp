@@ -138,8 +138,8 @@ void Form1::disconnectBranch(int firstStep)
                 m_component->disconnect();
         });
     }
-    trap(line(23), [this] { m_list->clear(); });
-    trap(line(24), [this] { m_list->UpdateCounters(true); });
+    trap(line(23), [this] { list().clear(); });
+    trap(line(24), [this] { list().UpdateCounters(true); });
     trap(line(25), [this] { PushButton1->setText(ConnectCaption); });
     trap(line(26), [this] { m_oChilkat->reset(); });
     trap(line(27), [this] { setStatus(QStringLiteral("Disconnected from Yahoo! Mail.")); });

@@ -9,9 +9,9 @@
 #include "mail/errortrap.h"
 #include "results/listinghandler.h"
 #include "results/resultslist.h"
+#include "results/resultspane.h"
 #include "results/resultsview.h"
 #include "results/retrieval.h"
-#include "results/selectioncommands.h"
 #include "results/sessionholder.h"
 #include "support/messageseam.h"
 #include "support/pointer.h"
@@ -28,7 +28,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <limits>
 
@@ -54,25 +53,27 @@ Form1::Form1(QWidget *parent)
     setObjectName(QStringLiteral("Form1"));
     new RepaintPacer(this);
     buildControls();
-    m_list = std::make_unique<ResultsList>(ListView1, Label1, Label2);
     m_oChilkat = std::make_unique<SessionHolder>(
         [this](QString &From, QString &FromName, QString &FromAddress, QString &Subject, QString &ReceivedDate,
                QString &PlainTextBody, QString &HTMLTextBody, qint32 &) {
-            AddListing(*m_list, m_mailStore, txtSearch->text(), From, FromName, FromAddress, Subject, ReceivedDate,
+            AddListing(list(), m_mailStore, txtSearch->text(), From, FromName, FromAddress, Subject, ReceivedDate,
                        PlainTextBody, HTMLTextBody);
         },
         [this](qint32 &percent) {
             if (m_retrieval)
                 m_retrieval->oChilkat_ScrapProgress(percent);
         });
-    m_selection = std::make_unique<SelectionCommands>(QStringLiteral("Form1"), *m_list, bRuleMatched,
-                                                      [this] { return IsBusy(this); });
     wireHandlers();
 }
 
 Form1::~Form1()
 {
     m_credentials->settle();
+}
+
+ResultsList &Form1::list() const
+{
+    return m_pane->list();
 }
 
 const std::shared_ptr<clsChilkatIMAP> &Form1::oChilkat() const
@@ -129,14 +130,6 @@ void Form1::buildControls()
     PushButton3->setFixedWidth(TwipsToPixels(3840));
     PushButton2->setFixedWidth(TwipsToPixels(3840));
     PushButton8 = button("PushButton8", QStringLiteral("Show List In Larger View"));
-    ListView1 = named(new ResultsView, "ListView1");
-    Label1 = named(new QLabel(QStringLiteral("Total Number Of Emails: ")), "Label1");
-    Label2 = named(new QLabel(QStringLiteral("Selected Emails: ")), "Label2");
-    PushButton5 = button("PushButton5", QStringLiteral("Check All"));
-    PushButton6 = button("PushButton6", QStringLiteral("Uncheck All"));
-    PushButton9 = button("PushButton9", QStringLiteral("Check Emails Containing..."));
-    PushButton10 = button("PushButton10", QStringLiteral("Check Emails Not Containing..."));
-    PushButton7 = button("PushButton7", QStringLiteral("Clear List"));
     PushButton4 = button("PushButton4", QStringLiteral("3. Send To Excel"));
     ProgressBar1 = named(new TextProgressBar, "ProgressBar1");
     ProgressBar1->setText(QStringLiteral("Progress Bar"));
@@ -158,17 +151,18 @@ void Form1::buildControls()
     retrieval->addStretch();
     column->addLayout(retrieval);
     column->addWidget(PushButton8);
-    column->addWidget(ListView1, 1);
-    column->addLayout(pair(Label1, Label2));
-    column->addLayout(pair(PushButton5, PushButton6));
-    column->addLayout(pair(PushButton9, PushButton10));
-    column->addWidget(PushButton7);
+    // Made here, once the controls above are in the window: the Tab key visits them in this order.
+    m_pane = new ResultsPane(QStringLiteral("Form1"), this, bRuleMatched);
+    column->addWidget(m_pane->ListView1, 1);
+    column->addLayout(pair(m_pane->Label1, m_pane->Label2));
+    column->addLayout(pair(m_pane->PushButton5, m_pane->PushButton6));
+    column->addLayout(pair(m_pane->PushButton9, m_pane->PushButton10));
+    column->addWidget(m_pane->PushButton7);
     column->addWidget(PushButton4);
     column->addWidget(ProgressBar1);
     resize(TwipsToPixels(8040), TwipsToPixels(9405));
 
-    for (QPushButton *b : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton7,
-                           PushButton8, PushButton9, PushButton10, PushButton11})
+    for (QPushButton *b : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton8, PushButton11})
         b->setAutoDefault(false);
 }
 
@@ -184,14 +178,8 @@ void Form1::wireHandlers()
         if (m_retrieval)
             m_retrieval->PushButton2_Click();
     });
-    connect(PushButton5, &QPushButton::clicked, this, [this] { m_selection->PushButton5_Click(); });
-    connect(PushButton6, &QPushButton::clicked, this, [this] { m_selection->PushButton6_Click(); });
-    connect(PushButton9, &QPushButton::clicked, this, [this] { m_selection->PushButton9_Click(); });
-    connect(PushButton10, &QPushButton::clicked, this, [this] { m_selection->PushButton10_Click(); });
-    connect(PushButton7, &QPushButton::clicked, this, [this] { m_selection->PushButton7_Click(); });
     connect(PushButton8, &QPushButton::clicked, this, [this] { PushButton8_Click(); });
     connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
-    connect(m_list.get(), &ResultsList::ItemCheck, this, [this] { m_selection->ListView1_ItemCheck(); });
 
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     connect(Check2, &QCheckBox::stateChanged, this, [this] { Check2_Click(); });
@@ -199,26 +187,22 @@ void Form1::wireHandlers()
     connect(Text2, &QLineEdit::textChanged, this, [this] { Text2_Change(); });
     connect(Combo2, &QComboBox::currentIndexChanged, this, [this](int index) { Combo2_Click(index); });
 
-    // Pointer feedback and select-all on focus.
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton7, PushButton8,
-             PushButton9, PushButton10, PushButton11, Frame5, Frame3, Frame4, ListView1, Text1, Text2, this})
-        w->installEventFilter(this);
+    // The retrieval buttons keep the hand while a run shows the hourglass: one of them is Stop.
+    ShowPointerOnHover(this,
+                       QList<QWidget *>{PushButton1, PushButton2, PushButton3, PushButton4, PushButton8, PushButton11,
+                                        Frame5, Frame3, Frame4, Text1, Text2}
+                           + m_pane->controls(),
+                       {PushButton2, PushButton3});
+    for (QLineEdit *box : {Text1, Text2})
+        box->installEventFilter(this);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusIn && (watched == Text1 || watched == Text2)) {
+    if (event->type() == QEvent::FocusIn) {
         auto *box = static_cast<QLineEdit *>(watched);
         // After the click that gave the focus has placed the cursor.
         QTimer::singleShot(0, box, [box] { box->selectAll(); });
-    } else if (event->type() == QEvent::Enter) {
-        const bool retrievalButton = watched == PushButton2 || watched == PushButton3;
-        const bool anyButton = qobject_cast<QPushButton *>(watched) != nullptr;
-        if (retrievalButton)
-            SetPointer(this, PointerShape::Hand);
-        else if (!IsBusy(this))
-            SetPointer(this, anyButton ? PointerShape::Hand : PointerShape::Default);
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -242,12 +226,12 @@ void Form1::PushButton11_Click()
 
 void Form1::PushButton4_Click()
 {
-    ::PushButton4_Click(this, *m_list, m_mailStore, *m_target);
+    ::PushButton4_Click(this, list(), m_mailStore, *m_target);
 }
 
 void Form1::PushButton8_Click()
 {
-    ShowLargerView(*m_list, this);
+    ShowLargerView(list(), this);
 }
 
 void Form1::createComponent()
@@ -266,7 +250,7 @@ void Form1::createComponent()
     parts.Text1 = Text1;
     parts.Text2 = Text2;
     parts.ProgressBar1 = ProgressBar1;
-    parts.list = m_list.get();
+    parts.list = &list();
     parts.mailStore = &m_mailStore;
     parts.oChilkat = m_oChilkat.get();
     parts.component = m_component;

@@ -13,10 +13,9 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTreeWidget;
 class ResultsList;
+class ResultsPane;
 class Retrieval;
-class SelectionCommands;
 class SessionHolder;
 class SpreadsheetTarget;
 class TextProgressBar;
@@ -42,7 +41,7 @@ public:
     bool bRuleMatched = false;
     ImapClient *component() const { return m_component; }
     const std::shared_ptr<clsChilkatIMAP> &oChilkat() const;
-    ResultsList &list() const { return *m_list; }
+    ResultsList &list() const;
     const MailStore &mailStore() const { return m_mailStore; }
     Retrieval &retrieval() const { return *m_retrieval; }
 
@@ -77,20 +76,16 @@ private:
     QLabel *lblLabels[2];
     QLineEdit *Text1, *Text2, *txtSearch;
     QCheckBox *Check1, *Check2;
-    QPushButton *PushButton1, *PushButton2, *PushButton3, *PushButton4, *PushButton5, *PushButton6,
-        *PushButton7, *PushButton8, *PushButton9, *PushButton10, *PushButton11;
+    QPushButton *PushButton1, *PushButton2, *PushButton3, *PushButton4, *PushButton8, *PushButton11;
     QComboBox *Combo2;
-    QTreeWidget *ListView1;
-    QLabel *Label1, *Label2;
+    ResultsPane *m_pane; // the list, its counters and the selection buttons
     TextProgressBar *ProgressBar1;
 
     // State
     ImapClient *m_component = nullptr;
     std::unique_ptr<CredentialStore> m_credentials;
     MailStore m_mailStore;
-    std::unique_ptr<ResultsList> m_list;
     std::unique_ptr<SessionHolder> m_oChilkat;
-    std::unique_ptr<SelectionCommands> m_selection;
     std::unique_ptr<Retrieval> m_retrieval;
     std::unique_ptr<SpreadsheetTarget> m_target;
 };

@@ -5,6 +5,8 @@
 #include "app/settingsstore.h"
 #include "mail/errortrap.h"
 #include "results/resultslist.h"
+#include "results/resultspane.h"
+#include "results/resultsview.h"
 #include "support/apperror.h"
 #include "support/cmdoutput.h"
 #include "support/pointer.h"
@@ -22,14 +24,6 @@ namespace {
 int line(int step)
 {
     return 100 + 2 * (step - 1);
-}
-
-void paintWhite(QLabel *label)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    label->setPalette(palette);
-    label->setAutoFillBackground(true);
 }
 
 Qt::CheckState checkStateOf(qint16 value)
@@ -57,15 +51,11 @@ void Form1::Form_Load()
         setWindowIcon(QApplication::windowIcon());
         SetApplicationTitle();
     });
-    trap(line(4), [this] {
-        const QString hand = ProgramFolder() + QStringLiteral("/HAND-M.CUR");
-        if (FileExists(hand))
-            LoadHandPointer(this, hand);
-    });
-    trap(line(5), [this] { m_list->createColumns({1300, 1300, 1600, 1600, 1600, 0}); });
+    trap(line(4), [this] { LoadProgramHandPointer(this); });
+    trap(line(5), [this] { list().createColumns({1300, 1300, 1600, 1600, 1600, 0}); });
     trap(line(6), [this] {
-        m_list->clear();
-        ListView1->update();
+        list().clear();
+        m_pane->ListView1->update();
     });
     trap(line(7), [this] { createComponent(); });
 
@@ -82,12 +72,9 @@ void Form1::Form_Load()
             m_credentials->dropLeftover();
         }
     });
-    trap(line(9), [this] { m_list->UpdateCounters(false); });
+    trap(line(9), [this] { list().UpdateCounters(false); });
     trap(line(10), [this] { bRuleMatched = false; });
-    trap(line(11), [this] {
-        paintWhite(Label1);
-        paintWhite(Label2);
-    });
+    trap(line(11), [this] { m_pane->paintCountersWhite(); });
     trap(line(12), [this] { Check2->setEnabled(Check1->isChecked()); });
     trap(line(13), [this] {
         const qint16 value = TextToInt16(GetSetting(QStringLiteral("AutoConnect"), QStringLiteral("0")));

@@ -2,15 +2,14 @@
 
 #include "mail/errortrap.h"
 #include "results/resultslist.h"
+#include "results/resultspane.h"
 #include "results/resultsview.h"
-#include "results/selectioncommands.h"
 #include "support/messageseam.h"
 #include "support/pointer.h"
 #include "support/repaintpacer.h"
 #include "support/startup.h"
 
 #include <QApplication>
-#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -41,59 +40,43 @@ Form4::Form4(ResultsList &mainList, QWidget *owner) : QDialog(owner), m_mainList
 {
     new RepaintPacer(this);
     buildControls();
-    m_list = std::make_unique<ResultsList>(m_view, Label1, Label2);
-    m_commands = std::make_unique<SelectionCommands>(QStringLiteral("Form4"), *m_list, bRuleMatched,
-                                                     [this] { return IsBusy(this); });
     wireHandlers();
     Form_Load();
 }
 
-Form4::~Form4() = default;
+ResultsList &Form4::list() const
+{
+    return m_pane->list();
+}
 
 void Form4::buildControls()
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral(" List In Larger View"));
     setSizeGripEnabled(true);
-    m_view = new ResultsView(this);
-    m_view->setObjectName(QStringLiteral("ListView1"));
-    const auto label = [this](const char *name) {
-        auto *made = new QLabel(this);
-        made->setObjectName(QLatin1String(name));
-        made->resize(TwipsToPixels(ControlWidth), TwipsToPixels(LabelHeight));
-        return made;
-    };
-    Label1 = label("Label1");
-    Label2 = label("Label2");
+    m_pane = new ResultsPane(QStringLiteral("Form4"), this, bRuleMatched);
     const auto button = [this](const char *name, const QString &caption) {
         auto *made = new QPushButton(caption, this);
         made->setObjectName(QLatin1String(name));
         made->setAutoDefault(false);
-        made->resize(TwipsToPixels(ControlWidth), TwipsToPixels(ButtonHeight));
         return made;
     };
-    PushButton5 = button("PushButton5", QStringLiteral("Check All"));
-    PushButton6 = button("PushButton6", QStringLiteral("Uncheck All"));
-    PushButton9 = button("PushButton9", QStringLiteral("Check Emails Containing..."));
-    PushButton10 = button("PushButton10", QStringLiteral("Check Emails Not Containing..."));
-    PushButton7 = button("PushButton7", QStringLiteral("Clear List"));
     PushButton1 = button("PushButton1", QStringLiteral("Maximize This Window"));
     PushButton4 = button("PushButton4", QStringLiteral("< Back"));
+    for (QWidget *label : {m_pane->Label1, m_pane->Label2})
+        label->resize(TwipsToPixels(ControlWidth), TwipsToPixels(LabelHeight));
+    for (QWidget *button : {m_pane->PushButton5, m_pane->PushButton6, m_pane->PushButton9, m_pane->PushButton10,
+                            m_pane->PushButton7, PushButton1, PushButton4})
+        button->resize(TwipsToPixels(ControlWidth), TwipsToPixels(ButtonHeight));
 }
 
 void Form4::wireHandlers()
 {
-    connect(PushButton5, &QPushButton::clicked, this, [this] { m_commands->PushButton5_Click(); });
-    connect(PushButton6, &QPushButton::clicked, this, [this] { m_commands->PushButton6_Click(); });
-    connect(PushButton9, &QPushButton::clicked, this, [this] { m_commands->PushButton9_Click(); });
-    connect(PushButton10, &QPushButton::clicked, this, [this] { m_commands->PushButton10_Click(); });
-    connect(PushButton7, &QPushButton::clicked, this, [this] { PushButton7_Click(); });
+    // Connected after the pane's own Clear List, so it runs second.
+    connect(m_pane->PushButton7, &QPushButton::clicked, this, [this] { PushButton7_Click(); });
     connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
     connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
-    connect(m_list.get(), &ResultsList::ItemCheck, this, [this] { m_commands->ListView1_ItemCheck(); });
-    for (QWidget *w : std::initializer_list<QWidget *>{PushButton1, PushButton4, PushButton5, PushButton6, PushButton7,
-                                                        PushButton9, PushButton10, m_view, this})
-        w->installEventFilter(this);
+    ShowPointerOnHover(this, QList<QWidget *>{PushButton1, PushButton4} + m_pane->controls());
 }
 
 void Form4::Form_Load()
@@ -101,26 +84,15 @@ void Form4::Form_Load()
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("Form_Load"));
     trap(100, [this] { ApplySystemFaceColor(this); });
     trap(101, [this] { setWindowIcon(QApplication::windowIcon()); });
-    trap(102, [this] {
-        const QString hand = ProgramFolder() + QStringLiteral("/HAND-M.CUR");
-        if (FileExists(hand))
-            LoadHandPointer(this, hand);
-    });
-    trap(103, [this] { m_list->createColumns({1300, 1600, 1600, 1600, 1600, 0}); });
+    trap(102, [this] { LoadProgramHandPointer(this); });
+    trap(103, [this] { list().createColumns({1300, 1600, 1600, 1600, 1600, 0}); });
     trap(104, [this] {
-        m_list->clear();
-        m_view->update();
+        list().clear();
+        m_pane->ListView1->update();
     });
-    trap(105, [this] { m_list->UpdateCounters(false); });
+    trap(105, [this] { list().UpdateCounters(false); });
     trap(106, [this] { bRuleMatched = false; });
-    trap(107, [this] {
-        for (QLabel *counter : {Label1, Label2}) {
-            QPalette palette = counter->palette();
-            palette.setColor(QPalette::Window, Qt::white);
-            counter->setPalette(palette);
-            counter->setAutoFillBackground(true);
-        }
-    });
+    trap(107, [this] { m_pane->paintCountersWhite(); });
 }
 
 void Form4::PushButton1_Click()
@@ -137,9 +109,8 @@ void Form4::PushButton4_Click()
 
 void Form4::PushButton7_Click()
 {
-    // This list and its counters as on the main window, then the main list: that one too is
-    // left alone while its window shows the busy pointer (a running command relies on its rows).
-    m_commands->PushButton7_Click();
+    // The main list too, after this one: that one too is left alone while its window shows the
+    // busy pointer (a running command relies on its rows).
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton7_Click"));
     trap(102, [this] {
         if (!IsBusy(m_mainList.view()->window()))
@@ -160,25 +131,26 @@ void Form4::Form_Resize()
     const auto place = [this](QWidget *control, int x, int yFromBottom) {
         control->move(std::max(0, x), std::max(0, height() - yFromBottom));
     };
+    const ResultsPane &pane = *m_pane;
     const int listWidth = std::max(0, width() - px(ListRightMargin));
     const int listHeight = std::max(0, height() - px(ListBottomMargin));
-    m_view->setGeometry(px(ListLeft), px(ListTop), listWidth, listHeight);
+    pane.ListView1->setGeometry(px(ListLeft), px(ListTop), listWidth, listHeight);
     const int listTwips = PixelsToTwips(listWidth);
     const int wide = listTwips / 5;
-    m_list->setColumnWidthsTwips({listTwips / 6, wide, wide, wide, wide, 0});
+    list().setColumnWidthsTwips({listTwips / 6, wide, wide, wide, wide, 0});
 
-    const int left = std::max(0, width() / 2 - PushButton7->width() / 2 - px(CentreOffset));
-    place(Label1, left, px(2865));
-    const int right = Label1->x() + Label1->width() + px(ColumnGap);
-    place(Label2, right, px(2865));
-    place(PushButton5, left, px(2505));
-    place(PushButton6, right, px(2505));
-    place(PushButton9, left, px(1995));
-    place(PushButton10, right, px(1995));
-    place(PushButton7, left, px(1485));
+    const int left = std::max(0, width() / 2 - pane.PushButton7->width() / 2 - px(CentreOffset));
+    place(pane.Label1, left, px(2865));
+    const int right = pane.Label1->x() + pane.Label1->width() + px(ColumnGap);
+    place(pane.Label2, right, px(2865));
+    place(pane.PushButton5, left, px(2505));
+    place(pane.PushButton6, right, px(2505));
+    place(pane.PushButton9, left, px(1995));
+    place(pane.PushButton10, right, px(1995));
+    place(pane.PushButton7, left, px(1485));
     place(PushButton1, right, px(1485));
     place(PushButton4, left, px(975));
-    m_list->UpdateCounters(false);
+    list().UpdateCounters(false);
 }
 
 void Form4::done(int result)
@@ -190,16 +162,9 @@ void Form4::done(int result)
 void Form4::Form_Unload()
 {
     // By position, and only the rows both lists still have.
-    const int rows = std::min(m_list->rowCount(), m_mainList.rowCount());
+    const int rows = std::min(list().rowCount(), m_mainList.rowCount());
     for (int k = 1; k <= rows; ++k)
-        m_mainList.setChecked(k, m_list->isChecked(k));
-}
-
-bool Form4::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::Enter && !IsBusy(this))
-        SetPointer(this, qobject_cast<QPushButton *>(watched) ? PointerShape::Hand : PointerShape::Default);
-    return QDialog::eventFilter(watched, event);
+        m_mainList.setChecked(k, list().isChecked(k));
 }
 
 void ShowLargerView(ResultsList &mainList, QWidget *owner)

@@ -68,11 +68,8 @@ void Form2::Form_Load()
         setWindowIcon(QApplication::windowIcon());
     });
     trap(101, [&] {
-        const QString handFile = ProgramFolder() + QStringLiteral("/HAND-M.CUR");
-        if (FileExists(handFile)) {
-            LoadHandPointer(m_continue, handFile);
+        if (LoadProgramHandPointer(m_continue))
             SetPointer(m_continue, PointerShape::Hand);
-        }
     });
     trap(102, [&] { m_bRangeAccepted = false; });
     trap(103, [&] {

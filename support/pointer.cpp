@@ -1,11 +1,14 @@
 #include "support/pointer.h"
 
 #include "support/apperror.h"
+#include "support/startup.h"
 
 #include <QCursor>
+#include <QEvent>
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
+#include <QPushButton>
 #include <QVariant>
 #include <QWidget>
 #include <QtEndian>
@@ -13,7 +16,32 @@
 namespace {
 constexpr const char *ShapeProperty = "quorvanePointer";
 constexpr const char *HandProperty = "quorvaneHandCursor";
-}
+
+class HoverPointer : public QObject {
+public:
+    HoverPointer(QWidget *window, const QList<QWidget *> &handWhileBusy)
+        : QObject(window), m_window(window), m_handWhileBusy(handWhileBusy)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Enter)
+            return false;
+        auto *control = static_cast<QWidget *>(watched);
+        if (m_handWhileBusy.contains(control))
+            SetPointer(m_window, PointerShape::Hand);
+        else if (!IsBusy(m_window))
+            SetPointer(m_window, qobject_cast<QPushButton *>(control) ? PointerShape::Hand : PointerShape::Default);
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+    QList<QWidget *> m_handWhileBusy;
+};
+} // namespace
 
 void SetPointer(QWidget *window, PointerShape shape)
 {
@@ -67,4 +95,21 @@ void LoadHandPointer(QWidget *window, const QString &curFile)
     if (image.isNull())
         throw invalid;
     window->setProperty(HandProperty, QVariant::fromValue(QCursor(QPixmap::fromImage(image), hotX, hotY)));
+}
+
+bool LoadProgramHandPointer(QWidget *window)
+{
+    const QString hand = ProgramFolder() + QStringLiteral("/HAND-M.CUR");
+    if (!FileExists(hand))
+        return false;
+    LoadHandPointer(window, hand);
+    return true;
+}
+
+void ShowPointerOnHover(QWidget *window, const QList<QWidget *> &controls, const QList<QWidget *> &handWhileBusy)
+{
+    auto *filter = new HoverPointer(window, handWhileBusy);
+    window->installEventFilter(filter);
+    for (QWidget *control : controls)
+        control->installEventFilter(filter);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 class QWidget;
@@ -16,3 +17,10 @@ bool IsBusy(const QWidget *window);
 // "Invalid picture" when the file is no cursor that can be read. Without one the hand shows as
 // the default arrow.
 void LoadHandPointer(QWidget *window, const QString &curFile);
+// The same with HAND-M.CUR from the program's folder, when that file is there; false when not.
+bool LoadProgramHandPointer(QWidget *window);
+
+// Pointer feedback as the mouse enters the window or one of its controls: the hand over a
+// button, the default arrow elsewhere, both only while the window does not show the hourglass.
+// The controls in handWhileBusy show the hand even then.
+void ShowPointerOnHover(QWidget *window, const QList<QWidget *> &controls, const QList<QWidget *> &handWhileBusy = {});

@@ -8,8 +8,8 @@
 #include <QProcess>
 
 ListFixture::ListFixture()
-    : view(new QTreeWidget(&window)), total(new QLabel(&window)), selected(new QLabel(&window)),
-      list(view, total, selected)
+    : pane(new ResultsPane(QStringLiteral("Form1"), &window, bRuleMatched)), view(pane->ListView1), total(pane->Label1),
+      selected(pane->Label2), list(pane->list())
 {
     list.createColumns({1300, 1300, 1600, 1600, 1600, 0});
 }

@@ -3,6 +3,8 @@
 #include "export/fileopener.h"
 #include "results/mailstore.h"
 #include "results/resultslist.h"
+#include "results/resultspane.h"
+#include "results/resultsview.h"
 #include "tests/common/envguard.h"
 
 #include <QLabel>
@@ -14,8 +16,8 @@
 #include <QWidget>
 #include <memory>
 
-// A main window's list and store made of real widgets: six columns, rows added with their
-// message record.
+// A main window's list and store made of real widgets (the results pane): six columns, rows
+// added with their message record.
 struct ListFixture {
     ListFixture();
 
@@ -25,10 +27,12 @@ struct ListFixture {
     int addPlainRow(bool checked, const QString &body = {});
 
     QWidget window;
+    bool bRuleMatched = false;
+    ResultsPane *pane;
     QTreeWidget *view;
     QLabel *total;
     QLabel *selected;
-    ResultsList list;
+    ResultsList &list;
     MailStore store;
 
 private:
