@@ -1,23 +1,31 @@
 #include "app/form1.h"
 
+#include "app/connectcommand.h"
 #include "app/credentialstore.h"
-#include "export/form4.h"
-#include "export/spreadsheetexport.h"
+#include "app/settingsstore.h"
+#include "export/exportcommand.h"
+#include "export/largerviewcommand.h"
 #include "export/xlsxtarget.h"
 #include "imap/connectionoverrides.h"
 #include "imap/imapclient.h"
-#include "mail/errortrap.h"
+#include "results/captions.h"
 #include "results/listinghandler.h"
 #include "results/resultslist.h"
 #include "results/resultspane.h"
 #include "results/resultsview.h"
 #include "results/retrieval.h"
 #include "results/sessionholder.h"
+#include "support/apperror.h"
+#include "support/cmdoutput.h"
+#include "support/errortrap.h"
 #include "support/messageseam.h"
 #include "support/pointer.h"
 #include "support/repaintpacer.h"
+#include "support/startup.h"
 #include "support/textprogressbar.h"
+#include "support/vbnumber.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -44,6 +52,20 @@ T *named(T *widget, const char *name)
 QPushButton *button(const char *name, const QString &caption)
 {
     return named(new QPushButton(caption), name);
+}
+
+Qt::CheckState checkStateOf(qint16 value)
+{
+    switch (value) {
+    case 0:
+        return Qt::Unchecked;
+    case 1:
+        return Qt::Checked;
+    case 2:
+        return Qt::PartiallyChecked;
+    default:
+        throw AppError(QStringLiteral("Invalid property value"));
+    }
 }
 } // namespace
 
@@ -100,7 +122,7 @@ void Form1::buildControls()
     Text2->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     Check1 = named(new QCheckBox(QStringLiteral("Remember me")), "Check1");
     Check2 = named(new QCheckBox(QStringLiteral("Autoconnect when software loads")), "Check2");
-    PushButton1 = button("PushButton1", QStringLiteral("1. Connect"));
+    PushButton1 = button("PushButton1", SignedOutCaption);
     PushButton11 = button("PushButton11", QStringLiteral("Help"));
 
     auto *login = new QGridLayout(Frame5);
@@ -125,14 +147,14 @@ void Form1::buildControls()
     txtSearch = named(new QLineEdit, "txtSearch");
     (new QVBoxLayout(Frame4))->addWidget(txtSearch);
 
-    PushButton3 = button("PushButton3", QStringLiteral("2a. Get All Emails"));
-    PushButton2 = button("PushButton2", QStringLiteral("2b. Get Some Emails"));
-    PushButton3->setFixedWidth(TwipsToPixels(3840));
-    PushButton2->setFixedWidth(TwipsToPixels(3840));
+    PushButton3 = button("PushButton3", GetAllCaption);
+    PushButton2 = button("PushButton2", GetSomeCaption);
+    PushButton3->setFixedWidth(TwipsToPixels(RestingWidthTwips));
+    PushButton2->setFixedWidth(TwipsToPixels(RestingWidthTwips));
     PushButton8 = button("PushButton8", QStringLiteral("Show List In Larger View"));
     PushButton4 = button("PushButton4", QStringLiteral("3. Send To Excel"));
     ProgressBar1 = named(new TextProgressBar, "ProgressBar1");
-    ProgressBar1->setText(QStringLiteral("Progress Bar"));
+    ProgressBar1->setText(ProgressBarCaption);
 
     const int gap = TwipsToPixels(120);
     auto pair = [gap](QWidget *left, QWidget *right) {
@@ -215,6 +237,12 @@ void Form1::closeEvent(QCloseEvent *event)
     Q_EMIT unloaded();
 }
 
+void Form1::PushButton1_Click()
+{
+    if (m_connect)
+        m_connect->PushButton1_Click();
+}
+
 void Form1::PushButton11_Click()
 {
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton11_Click"));
@@ -226,12 +254,12 @@ void Form1::PushButton11_Click()
 
 void Form1::PushButton4_Click()
 {
-    ::PushButton4_Click(this, list(), m_mailStore, *m_target);
+    ExportCommand(this, list(), m_mailStore, *m_target).PushButton4_Click();
 }
 
 void Form1::PushButton8_Click()
 {
-    ShowLargerView(list(), this);
+    LargerViewCommand(list(), this).PushButton8_Click();
 }
 
 void Form1::createComponent()
@@ -247,6 +275,7 @@ void Form1::createComponent()
     parts.PushButton2 = PushButton2;
     parts.PushButton3 = PushButton3;
     parts.Combo2 = Combo2;
+    parts.Check1 = Check1;
     parts.Text1 = Text1;
     parts.Text2 = Text2;
     parts.ProgressBar1 = ProgressBar1;
@@ -256,9 +285,94 @@ void Form1::createComponent()
     parts.component = m_component;
     parts.bRuleMatched = &bRuleMatched;
     m_retrieval = std::make_unique<Retrieval>(parts);
+    m_connect = std::make_unique<ConnectCommand>(parts, *m_credentials, *m_retrieval);
 }
 
-void Form1::setStatus(const QString &text)
+void Form1::Form_Load()
 {
-    ProgressBar1->setText(text);
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
+    trap(100, [] { CmdOutput::CheckOnline(); });
+    trap(102, [this] { ApplySkin(this); });
+    trap(104, [this] {
+        setWindowTitle(QLatin1String(ProductTitle));
+        setWindowIcon(QApplication::windowIcon());
+        SetApplicationTitle();
+    });
+    trap(106, [this] { LoadProgramHandPointer(this); });
+    trap(108, [this] { list().createColumns(MainListColumnTwips); });
+    trap(110, [this] {
+        list().clear();
+        m_pane->ListView1->update();
+    });
+    trap(112, [this] { createComponent(); });
+
+    bool remember = true; // a value that cannot be read counts as "remember"
+    trap(114, [&] { remember = TextToInt16(GetSetting(QStringLiteral("StayConnected"), QStringLiteral("0"))) != 0; });
+    trap(115, [&] {
+        if (remember) {
+            // Fields first: checking the box stores what they hold, which is then no change.
+            Text1->setText(GetSetting(QStringLiteral("User"), QString()));
+            Text2->setText(m_credentials->restore());
+            Check1->setChecked(true);
+        } else {
+            Check1->setChecked(false);
+            m_credentials->dropLeftover();
+        }
+    });
+    trap(116, [this] { list().UpdateCounters(false); });
+    trap(118, [this] { bRuleMatched = false; });
+    trap(120, [this] { m_pane->paintCountersWhite(); });
+    trap(122, [this] { Check2->setEnabled(Check1->isChecked()); });
+    trap(124, [this] {
+        const qint16 value = TextToInt16(GetSetting(QStringLiteral("AutoConnect"), QStringLiteral("0")));
+        const Qt::CheckState state = checkStateOf(value);
+        Check2->setTristate(state == Qt::PartiallyChecked);
+        Check2->setCheckState(state);
+    });
+    trap(126, [this] {
+        if (Check2->checkState() == Qt::Checked)
+            PushButton1_Click();
+    });
+}
+
+void Form1::Check1_Click()
+{
+    SaveSetting(QStringLiteral("StayConnected"), Check1->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    if (Check1->isChecked()) {
+        Check2->setEnabled(true);
+        // The password is kept only for a user who asked to be remembered, so it is stored
+        // from the moment they ask.
+        SaveSetting(QStringLiteral("User"), Text1->text());
+        m_credentials->store(Text2->text());
+        return;
+    }
+    Check2->setChecked(false);
+    Check2->setEnabled(false);
+    Text1->clear();
+    Text2->clear();
+    // Unchecking erases the stored sign-in even when the fields were already empty.
+    m_credentials->erase();
+}
+
+void Form1::Check2_Click()
+{
+    SaveSetting(QStringLiteral("AutoConnect"),
+                Check2->checkState() == Qt::Checked ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void Form1::Text1_Change()
+{
+    SaveSetting(QStringLiteral("User"), Text1->text());
+}
+
+void Form1::Text2_Change()
+{
+    if (Check1->isChecked())
+        m_credentials->store(Text2->text());
+}
+
+void Form1::Combo2_Click(int index)
+{
+    if (index >= 0)
+        SaveSetting(QStringLiteral("Combo2"), QString::number(index));
 }

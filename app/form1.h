@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+class ConnectCommand;
 class CredentialStore;
 class ImapClient;
 class QCheckBox;
@@ -57,11 +58,6 @@ private:
     void buildControls();
     void createComponent(); // the component instance, and the commands that need it
     void wireHandlers();
-    void connectBranch();
-    void disconnectBranch(int firstStep);
-    void fillFolders(const QStringList &names);
-    void selectStoredFolder();
-    void setStatus(const QString &text);
     void PushButton4_Click();
     void PushButton8_Click();
 
@@ -87,5 +83,6 @@ private:
     MailStore m_mailStore;
     std::unique_ptr<SessionHolder> m_oChilkat;
     std::unique_ptr<Retrieval> m_retrieval;
+    std::unique_ptr<ConnectCommand> m_connect;
     std::unique_ptr<SpreadsheetTarget> m_target;
 };

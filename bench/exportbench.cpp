@@ -1,4 +1,4 @@
-#include "export/spreadsheetexport.h"
+#include "export/exportcommand.h"
 #include "export/xlsxtarget.h"
 #include "tests/common/exportharness.h"
 #include "tests/common/processmemory.h"
@@ -71,7 +71,7 @@ int main(int argc, char **argv)
 
     QElapsedTimer clock;
     clock.start();
-    PushButton4_Click(&lists.window, lists.list, lists.store, target);
+    ExportCommand(&lists.window, lists.list, lists.store, target).PushButton4_Click();
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     const qint64 exportPeakKb = PeakResidentKb(); // before reading back, which fills this process too
     if (opener.opened.size() != 1 || messages.messages() != QStringList{QStringLiteral("Done.")}) {

@@ -1,10 +1,9 @@
 #include "export/form4.h"
 
-#include "mail/errortrap.h"
 #include "results/resultslist.h"
 #include "results/resultspane.h"
 #include "results/resultsview.h"
-#include "support/messageseam.h"
+#include "support/errortrap.h"
 #include "support/pointer.h"
 #include "support/repaintpacer.h"
 #include "support/startup.h"
@@ -12,7 +11,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QTreeWidget>
 #include <algorithm>
 
 namespace {
@@ -165,27 +163,4 @@ void Form4::Form_Unload()
     const int rows = std::min(list().rowCount(), m_mainList.rowCount());
     for (int k = 1; k <= rows; ++k)
         m_mainList.setChecked(k, list().isChecked(k));
-}
-
-void ShowLargerView(ResultsList &mainList, QWidget *owner)
-{
-    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton8_Click"));
-    // Created here and gone when this returns: every opening starts from the current main list.
-    std::unique_ptr<Form4> form;
-    trap(100, [&] {
-        form = std::make_unique<Form4>(mainList, owner);
-        ResultsList &copy = form->list();
-        const int rows = mainList.rowCount();
-        for (int r = 1; r <= rows; ++r) {
-            const int row = copy.appendRow(mainList.text(r, 0));
-            for (int column = 1; column <= 5; ++column)
-                copy.setText(row, column, mainList.text(r, column));
-            copy.setChecked(row, mainList.isChecked(r));
-        }
-    });
-    if (form) {
-        trap(101, [&] { form->setWindowState(Qt::WindowMaximized); });
-        trap(102, [&] { MessageSeam::current().execDialog(*form); });
-    }
-    trap(103, [&] { mainList.UpdateCounters(false); });
 }

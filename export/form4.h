@@ -35,6 +35,3 @@ private:
     ResultsPane *m_pane; // the list, its counters and the selection buttons
     QPushButton *PushButton1, *PushButton4;
 };
-
-// PushButton8_Click of the main window: fill, show modally, then refresh the main counters.
-void ShowLargerView(ResultsList &mainList, QWidget *owner);

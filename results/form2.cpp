@@ -1,9 +1,9 @@
 #include "results/form2.h"
 
 #include "mail/clschilkatimap.h"
-#include "mail/errortrap.h"
 #include "support/apperror.h"
 #include "support/doevents.h"
+#include "support/errortrap.h"
 #include "support/messageseam.h"
 #include "support/pointer.h"
 #include "support/startup.h"
@@ -29,9 +29,8 @@ qint32 RoundedRangeNumber(double value)
 
 } // namespace
 
-Form2::Form2(bool &bRangeAccepted, bool &bNoDoneMessage, QWidget *owner)
-    : QDialog(owner), m_bRangeAccepted(bRangeAccepted), m_bNoDoneMessage(bNoDoneMessage),
-      m_from(new QLineEdit(QStringLiteral("1"), this)), m_to(new QLineEdit(this)),
+Form2::Form2(QWidget *owner)
+    : QDialog(owner), m_from(new QLineEdit(QStringLiteral("1"), this)), m_to(new QLineEdit(this)),
       m_toLabel(new QLabel(QStringLiteral("To (Max of )"), this)),
       m_continue(new QPushButton(QStringLiteral("Continue"), this)), m_command1(new QPushButton(this))
 {
@@ -71,7 +70,6 @@ void Form2::Form_Load()
         if (LoadProgramHandPointer(m_continue))
             SetPointer(m_continue, PointerShape::Hand);
     });
-    trap(102, [&] { m_bRangeAccepted = false; });
     trap(103, [&] {
         m_from->setText(QStringLiteral("1"));
         m_to->setText(QString::number(m_maxMessage));
@@ -111,14 +109,6 @@ void Form2::PushButton1_Click()
         m_session->setCurrentLocation(first);
         m_session->setMaxRecord(last);
     });
-    if (!rangeSet)
-        return;
-    m_bRangeAccepted = true;
-    accept();
-}
-
-void Form2::done(int result)
-{
-    m_bNoDoneMessage = true;
-    QDialog::done(result);
+    if (rangeSet)
+        accept();
 }

@@ -8,12 +8,12 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The range dialog "Get Some Emails": a From and a To message number.
+// The range dialog "Get Some Emails": a From and a To message number. Its result tells the Get
+// Some command whether a range was accepted (Accepted, after Continue) and set on the session.
 class Form2 : public QDialog {
     Q_OBJECT
 public:
-    // The flags are the Get Some command's: set on Continue and on every close.
-    Form2(bool &bRangeAccepted, bool &bNoDoneMessage, QWidget *owner);
+    explicit Form2(QWidget *owner);
 
     void setChilkatIMAP(std::shared_ptr<clsChilkatIMAP> session) { m_session = std::move(session); }
     std::shared_ptr<clsChilkatIMAP> ChilkatIMAP() const { return m_session; }
@@ -30,11 +30,8 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void done(int result) override;
 
 private:
-    bool &m_bRangeAccepted;
-    bool &m_bNoDoneMessage;
     std::shared_ptr<clsChilkatIMAP> m_session;
     qint32 m_maxMessage = 0;
     QLineEdit *m_from;

@@ -1,11 +1,11 @@
 #include "results/listinghandler.h"
 
-#include "mail/errortrap.h"
 #include "results/mailstore.h"
 #include "results/resultslist.h"
 #include "support/apperror.h"
 #include "support/datetext.h"
 #include "support/doevents.h"
+#include "support/errortrap.h"
 #include "support/vbnumber.h"
 
 bool PassesFilter(const QString &filterText, const QString &From, const QString &FromName, const QString &FromAddress,

@@ -3,12 +3,13 @@
 #include "imap/connectionoverrides.h"
 #include "mail/clschilkatimap.h"
 #include "mail/errorlog.h"
-#include "mail/errortrap.h"
+#include "results/captions.h"
 #include "results/form2.h"
 #include "results/mailstore.h"
 #include "results/resultslist.h"
 #include "results/sessionholder.h"
 #include "support/doevents.h"
+#include "support/errortrap.h"
 #include "support/messageseam.h"
 #include "support/pointer.h"
 #include "support/textprogressbar.h"
@@ -20,13 +21,6 @@
 #include <QTreeWidget>
 
 namespace {
-
-const QString SignedOutCaption = QStringLiteral("1. Connect");
-const QString GetAllCaption = QStringLiteral("2a. Get All Emails");
-const QString GetSomeCaption = QStringLiteral("2b. Get Some Emails");
-const QString StopCaption = QStringLiteral("Stop");
-constexpr int RestingWidthTwips = 3840;
-constexpr int RunningWidthTwips = 7800; // the Stop button covers both places
 
 // A session that Stop (or a disconnect) has let go of: the run only unwinds from then on.
 bool Stopped(const std::shared_ptr<clsChilkatIMAP> &session)
@@ -138,7 +132,7 @@ void Retrieval::PushButton2_Click()
     if (p.oChilkat->get() || signInNewSession(trap)) {
         const std::shared_ptr<clsChilkatIMAP> session = p.oChilkat->get();
         // Made anew for every showing; the window owns it while it lives.
-        QPointer<Form2> dialog = new Form2(bRangeAccepted, bNoDoneMessage, p.window);
+        QPointer<Form2> dialog = new Form2(p.window);
         qint32 total = 0;
         if (!Stopped(session)) {
             trap(120, [&] {
@@ -153,7 +147,11 @@ void Retrieval::PushButton2_Click()
             bNoDoneMessage = true; // stopped before reading: nothing was done
         } else if (total > 0) {
             bRangeAccepted = false; // only the dialog's Continue may set it
-            trap(130, [&] { MessageSeam::current().execDialog(*dialog); });
+            trap(130, [&] {
+                bRangeAccepted = MessageSeam::current().execDialog(*dialog) == QDialog::Accepted;
+                // However it closed: a run that reads clears this again just before reading.
+                bNoDoneMessage = true;
+            });
             if (!bRangeAccepted || !dialog) {
                 ranToEnd = false;
             } else if (!Stopped(session)) {
@@ -269,7 +267,7 @@ void Retrieval::endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *othe
     trap(401, [&] { SetPointer(p.window, PointerShape::Default); });
     trap(402, [&] {
         p.ProgressBar1->setValue(0);
-        p.ProgressBar1->setText(QStringLiteral("Progress Bar"));
+        p.ProgressBar1->setText(ProgressBarCaption);
     });
     // Resting captions, not SavedCaption: a run started from the left button while it still
     // showed "2b. Get Some Emails" after a Stop saved that caption, and a run nested in another

@@ -19,10 +19,6 @@ public:
     void stopRunning();
     bool isRunning() const;
 
-    QString SavedCaption;
-    bool bNoDoneMessage = false;
-    bool bRangeAccepted = false;
-
 private:
     bool signInNewSession(ErrorTrap &trap); // false: sign-in failed, go to the end sequence
     void endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *other,
@@ -36,5 +32,8 @@ private:
     void clearList(); // empty, unsorted, counters at 0
 
     MainWindowParts p;
+    QString SavedCaption;
+    bool bNoDoneMessage = false;
+    bool bRangeAccepted = false; // whether the range dialog closed with Continue
     int m_running = 0;
 };

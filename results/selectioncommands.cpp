@@ -1,7 +1,7 @@
 #include "results/selectioncommands.h"
 
-#include "mail/errortrap.h"
 #include "results/resultslist.h"
+#include "support/errortrap.h"
 #include "support/messageseam.h"
 
 SelectionCommands::SelectionCommands(QString windowName, ResultsList &list, bool &bRuleMatched,

@@ -1,4 +1,4 @@
-#include "export/spreadsheetexport.h"
+#include "export/exportcommand.h"
 #include "export/xlsxtarget.h"
 #include "tests/common/printers.h"
 

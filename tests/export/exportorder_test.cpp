@@ -1,4 +1,4 @@
-#include "export/spreadsheetexport.h"
+#include "export/exportcommand.h"
 #include "export/spreadsheettarget.h"
 #include "support/pointer.h"
 #include "tests/common/exportharness.h"
@@ -18,7 +18,7 @@ protected:
         recording.window = &lists.window;
         messages.onMessage = [this](const QString &text) { recording.log << QStringLiteral("message ") + text; };
     }
-    void run() { PushButton4_Click(&lists.window, lists.list, lists.store, target); }
+    void run() { ExportCommand(&lists.window, lists.list, lists.store, target).PushButton4_Click(); }
     QStringList cellsOfRow(int sheetRow) const
     {
         return recording.log.filter(QStringLiteral("cell %1,").arg(sheetRow));

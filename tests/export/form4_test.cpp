@@ -1,4 +1,5 @@
 #include "export/form4.h"
+#include "export/largerviewcommand.h"
 #include "results/resultslist.h"
 #include "support/pointer.h"
 #include "tests/common/checkboxclick.h"
@@ -56,7 +57,7 @@ protected:
             ASSERT_NE(form, nullptr);
             handler(*form);
         });
-        ShowLargerView(lists.list, &lists.window);
+        LargerViewCommand(lists.list, &lists.window).PushButton8_Click();
     }
 
     QString mainTotal() const { return lists.total->text(); }
@@ -82,7 +83,7 @@ TEST_F(LargerView, AnEmptyListOpensEmptyAndClosesWithoutChange)
         click(form, "PushButton4");
         EXPECT_FALSE(form.isVisible());
     });
-    ShowLargerView(empty.list, &empty.window);
+    LargerViewCommand(empty.list, &empty.window).PushButton8_Click();
     EXPECT_TRUE(shown);
     EXPECT_EQ(empty.total->text(), QStringLiteral("Total Number Of Emails: 0"));
     EXPECT_EQ(empty.selected->text(), QStringLiteral("Selected Emails: 0"));

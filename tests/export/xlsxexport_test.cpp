@@ -1,4 +1,4 @@
-#include "export/spreadsheetexport.h"
+#include "export/exportcommand.h"
 #include "export/xlsxtarget.h"
 #include "support/pointer.h"
 #include "tests/common/exportharness.h"
@@ -34,7 +34,7 @@ protected:
     ReadWorkbook exportAndRead()
     {
         const qsizetype before = opener.opened.size();
-        PushButton4_Click(&lists.window, lists.list, lists.store, target);
+        ExportCommand(&lists.window, lists.list, lists.store, target).PushButton4_Click();
         if (opener.opened.size() != before + 1)
             return {};
         return ReadXlsx(opener.opened.back());
@@ -281,7 +281,7 @@ TEST_F(XlsxExport, WithoutASpreadsheetProgramBothMessagesAndNoFile)
 {
     QFile::remove(QDir(qEnvironmentVariable("PATH")).filePath(QStringLiteral("localc")));
     lists.addPlainRow(true);
-    PushButton4_Click(&lists.window, lists.list, lists.store, target);
+    ExportCommand(&lists.window, lists.list, lists.store, target).PushButton4_Click();
     EXPECT_EQ(messages.messages(), (QStringList{DetectionMessage, FeatureMessage}));
     EXPECT_TRUE(messages.errorReports().isEmpty());
     EXPECT_TRUE(opener.opened.isEmpty());
@@ -299,7 +299,7 @@ TEST_F(XlsxExport, AnUnwritableDocumentsFolderGivesAClearMessageAndNoFile)
     lists.addPlainRow(true);
     lists.addPlainRow(false);
     const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
-    PushButton4_Click(&lists.window, lists.list, lists.store, target);
+    ExportCommand(&lists.window, lists.list, lists.store, target).PushButton4_Click();
 
     const QStringList reports = messages.errorReports();
     ASSERT_EQ(reports.size(), 1);
@@ -327,7 +327,7 @@ TEST_F(XlsxExport, ADiskThatFillsWhileWritingGivesAClearMessageAndNoFile)
     lists.addPlainRow(false);
     {
         const FileSizeLimit full(64 * 1024);
-        PushButton4_Click(&lists.window, lists.list, lists.store, target);
+        ExportCommand(&lists.window, lists.list, lists.store, target).PushButton4_Click();
     }
 
     const QStringList reports = messages.errorReports();
@@ -405,7 +405,7 @@ TEST_F(XlsxExport, AWorkbookThatCannotBeOpenedIsReportedWithItsPath)
 {
     opener.answer = false;
     lists.addPlainRow(true);
-    PushButton4_Click(&lists.window, lists.list, lists.store, target);
+    ExportCommand(&lists.window, lists.list, lists.store, target).PushButton4_Click();
     ASSERT_EQ(opener.opened.size(), 1);
     ASSERT_EQ(messages.errorReports().size(), 1);
     EXPECT_TRUE(messages.errorReports()[0].contains(opener.opened[0]));

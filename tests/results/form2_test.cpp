@@ -19,8 +19,8 @@ struct RangeDialogTest : ::testing::Test {
     ScriptedMessages boxes;
     QWidget owner;
     std::shared_ptr<clsChilkatIMAP> session = std::make_shared<clsChilkatIMAP>();
-    bool bRangeAccepted = true; // stale from an earlier run: loading must reset it
-    bool bNoDoneMessage = false;
+    int result = -1; // what the last showing returned
+    bool accepted() const { return result == QDialog::Accepted; }
 
     RangeDialogTest()
     {
@@ -31,11 +31,11 @@ struct RangeDialogTest : ::testing::Test {
     // Shows the dialog through the seam, as Get Some does, and lets the handler act on it.
     void show(const std::function<void(Form2 &)> &act, qint32 maxMessage = 250)
     {
-        Form2 dialog(bRangeAccepted, bNoDoneMessage, &owner);
+        Form2 dialog(&owner);
         dialog.setChilkatIMAP(session);
         dialog.setMaxMessage(maxMessage);
         boxes.queueDialog([&](QDialog &shown) { act(static_cast<Form2 &>(shown)); });
-        MessageSeam::current().execDialog(dialog);
+        result = MessageSeam::current().execDialog(dialog);
     }
 
     // Types both numbers and presses Continue; returns whether the dialog closed.
@@ -70,20 +70,19 @@ TEST_F(RangeDialogTest, OpensWithTheWholeFolderAndTheToBoxSelected)
         for (const QLabel *label : dialog.findChildren<QLabel *>())
             fromLabel = fromLabel || label->text() == QStringLiteral("From:");
         EXPECT_TRUE(fromLabel);
-        EXPECT_FALSE(bRangeAccepted);
+        EXPECT_NE(dialog.result(), QDialog::Accepted);
     });
-    EXPECT_TRUE(bNoDoneMessage) << "closing in any way suppresses Done.";
-    EXPECT_FALSE(bRangeAccepted);
+    EXPECT_EQ(result, QDialog::Rejected) << "closed without Continue";
+    EXPECT_FALSE(accepted());
     EXPECT_TRUE(sessionUntouched());
     EXPECT_TRUE(boxes.messages().isEmpty());
 }
 
 TEST_F(RangeDialogTest, BadFirstNumbersKeepTheDialogOpen)
 {
-    for (const QString from : {QStringLiteral("0"), QString(), QStringLiteral("abc"), QStringLiteral("-3")}) {
+    for (const QString &from : {QStringLiteral("0"), QString(), QStringLiteral("abc"), QStringLiteral("-3")}) {
         SCOPED_TRACE(from.toStdString());
         boxes.clear();
-        bNoDoneMessage = false;
         bool stillOpen = false;
         QString textAfter;
         show([&](Form2 &dialog) {
@@ -95,19 +94,19 @@ TEST_F(RangeDialogTest, BadFirstNumbersKeepTheDialogOpen)
         EXPECT_TRUE(stillOpen);
         EXPECT_EQ(textAfter, from) << "the text stays as typed";
         EXPECT_EQ(boxes.messages(), QStringList{FromMessage});
-        EXPECT_FALSE(bRangeAccepted);
+        EXPECT_FALSE(accepted());
         EXPECT_TRUE(sessionUntouched());
     }
 }
 
 TEST_F(RangeDialogTest, BadLastNumbersKeepTheDialogOpen)
 {
-    for (const QString to : {QStringLiteral("251"), QStringLiteral("0"), QString(), QStringLiteral("250.01")}) {
+    for (const QString &to : {QStringLiteral("251"), QStringLiteral("0"), QString(), QStringLiteral("250.01")}) {
         SCOPED_TRACE(to.toStdString());
         boxes.clear();
         EXPECT_FALSE(enter(QStringLiteral("1"), to));
         EXPECT_EQ(boxes.messages(), QStringList{ToMessage250});
-        EXPECT_FALSE(bRangeAccepted);
+        EXPECT_FALSE(accepted());
         EXPECT_TRUE(sessionUntouched());
     }
 }
@@ -124,10 +123,8 @@ TEST_F(RangeDialogTest, ContinueSetsTheRoundedRange)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE((c.from + QStringLiteral("..") + c.to).toStdString());
-        bNoDoneMessage = false;
         EXPECT_TRUE(enter(c.from, c.to));
-        EXPECT_TRUE(bRangeAccepted);
-        EXPECT_TRUE(bNoDoneMessage);
+        EXPECT_TRUE(accepted());
         EXPECT_EQ(session->CurrentLocation(), c.first);
         EXPECT_EQ(session->MaxRecord(), c.last);
     }
@@ -143,7 +140,7 @@ TEST_F(RangeDialogTest, EnterContinuesFromEitherBox)
         closed = !dialog.isVisible();
     });
     EXPECT_TRUE(closed);
-    EXPECT_TRUE(bRangeAccepted);
+    EXPECT_TRUE(accepted());
     EXPECT_EQ(session->CurrentLocation(), 1);
     EXPECT_EQ(session->MaxRecord(), 5);
 }
@@ -154,14 +151,14 @@ TEST_F(RangeDialogTest, CloseBoxSetsNoRange)
         dialog.fromBox()->setText(QStringLiteral("3"));
         dialog.close();
     });
-    EXPECT_FALSE(bRangeAccepted);
-    EXPECT_TRUE(bNoDoneMessage);
+    EXPECT_FALSE(accepted());
+    EXPECT_EQ(result, QDialog::Rejected) << "closed without Continue";
     EXPECT_TRUE(sessionUntouched());
 }
 
 TEST_F(RangeDialogTest, EveryShowingStartsAfresh)
 {
-    Form2 dialog(bRangeAccepted, bNoDoneMessage, &owner);
+    Form2 dialog(&owner);
     dialog.setChilkatIMAP(session);
     dialog.setMaxMessage(9);
     boxes.queueDialog([](QDialog &shown) { static_cast<Form2 &>(shown).fromBox()->setText(QStringLiteral("4")); });
@@ -183,6 +180,6 @@ TEST_F(RangeDialogTest, AFirstNumberBeyondAnyMessageNumberIsAnOverflowNotARange)
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].startsWith(QStringLiteral("Overflow\r\nin Quorvane2021/08/31.Form2.PushButton1_Click ")))
         << reports[0].toStdString();
-    EXPECT_FALSE(bRangeAccepted);
+    EXPECT_FALSE(accepted());
     EXPECT_TRUE(sessionUntouched());
 }

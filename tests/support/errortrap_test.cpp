@@ -1,4 +1,4 @@
-#include "mail/errortrap.h"
+#include "support/errortrap.h"
 
 #include "support/apperror.h"
 #include "tests/common/printers.h"

@@ -1,4 +1,4 @@
-#include "mail/errortrap.h"
+#include "support/errortrap.h"
 
 #include "support/apperror.h"
 #include "support/messageseam.h"
@@ -7,10 +7,9 @@
 
 QString ErrorReportText(const QString &description, const QString &window, const QString &procedure, int line)
 {
-    return description + QStringLiteral("\r\n") + QStringLiteral("in Quorvane2021/08/31.") + window
-        + QLatin1Char('.') + procedure + QLatin1Char(' ') + QStringLiteral("at line ") + QString::number(line)
-        + QStringLiteral("\r\r") + QStringLiteral("Please email screenshot of this message to ")
-        + QLatin1String(SupportAddress);
+    return description + QStringLiteral("\r\n") + QStringLiteral("in Quorvane2021/08/31.") + window + QLatin1Char('.')
+        + procedure + QLatin1Char(' ') + QStringLiteral("at line ") + QString::number(line) + QStringLiteral("\r\r")
+        + QStringLiteral("Please email screenshot of this message to ") + QLatin1String(SupportAddress);
 }
 
 void ShowErrorReport(const QString &description, const QString &window, const QString &procedure, int line)
@@ -18,8 +17,7 @@ void ShowErrorReport(const QString &description, const QString &window, const QS
     MessageSeam::current().errorReport(ErrorReportText(description, window, procedure, line));
 }
 
-ErrorTrap::ErrorTrap(QString window, QString procedure)
-    : m_window(std::move(window)), m_procedure(std::move(procedure))
+ErrorTrap::ErrorTrap(QString window, QString procedure) : m_window(std::move(window)), m_procedure(std::move(procedure))
 {
 }
 

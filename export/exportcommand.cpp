@@ -1,11 +1,11 @@
-#include "export/spreadsheetexport.h"
+#include "export/exportcommand.h"
 
 #include "export/spreadsheettarget.h"
-#include "mail/errortrap.h"
 #include "results/mailstore.h"
 #include "results/resultslist.h"
 #include "support/apperror.h"
 #include "support/doevents.h"
+#include "support/errortrap.h"
 #include "support/messageseam.h"
 #include "support/pointer.h"
 
@@ -22,11 +22,12 @@ QString markedAsText(const QString &piece)
     return piece.startsWith(u'=') ? QLatin1Char('\'') + piece : piece;
 }
 
-// One export run: the workbook it fills and the list it reads.
+// One export run: the workbook it fills and the list it reads; its steps are the command's.
 class ExportRun {
 public:
-    ExportRun(ResultsList &list, const MailStore &store, const SpreadsheetTarget &target, SpreadsheetWorkbook &workbook)
-        : m_list(list), m_store(store), m_target(target), m_workbook(workbook),
+    ExportRun(ErrorTrap &trap, ResultsList &list, const MailStore &store, const SpreadsheetTarget &target,
+              SpreadsheetWorkbook &workbook)
+        : m_trap(trap), m_list(list), m_store(store), m_target(target), m_workbook(workbook),
           m_columns(list.view()->columnCount())
     {
     }
@@ -86,7 +87,7 @@ private:
         }
     }
 
-    ErrorTrap m_trap{QStringLiteral("Form1"), QStringLiteral("PushButton4_Click")};
+    ErrorTrap &m_trap;
     ResultsList &m_list;
     const MailStore &m_store;
     const SpreadsheetTarget &m_target;
@@ -125,11 +126,16 @@ QStringList BodyPieces(const QString &body)
     return pieces;
 }
 
-void PushButton4_Click(QWidget *window, ResultsList &list, const MailStore &store, SpreadsheetTarget &target)
+ExportCommand::ExportCommand(QWidget *window, ResultsList &list, const MailStore &store, SpreadsheetTarget &target)
+    : m_window(window), m_list(list), m_store(store), m_target(target)
+{
+}
+
+void ExportCommand::PushButton4_Click()
 {
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton4_Click"));
     bool available = false;
-    trap(100, [&] { available = SaveResultsAsExcelFileIsExcelInstalled(target); });
+    trap(100, [&] { available = SaveResultsAsExcelFileIsExcelInstalled(m_target); });
     if (!available) {
         trap(101, [&] {
             MsgBox(QStringLiteral(
@@ -137,22 +143,22 @@ void PushButton4_Click(QWidget *window, ResultsList &list, const MailStore &stor
         });
         return;
     }
-    trap(102, [&] { SetPointer(window, PointerShape::Busy); });
+    trap(102, [&] { SetPointer(m_window, PointerShape::Busy); });
     std::unique_ptr<SpreadsheetApplication> application;
     std::unique_ptr<SpreadsheetWorkbook> workbook;
-    trap(103, [&] { application = target.createApplication(); });
+    trap(103, [&] { application = m_target.createApplication(); });
     if (application)
         trap(104, [&] { workbook = application->addWorkbook(); });
     // Without a workbook there is nothing to fill: one report, not one per cell.
     bool delivered = false;
     if (workbook) {
-        ExportRun run(list, store, target, *workbook);
+        ExportRun run(trap, m_list, m_store, m_target, *workbook);
         run.writeHeader();
         run.writeRows();
         trap(111, [&] { workbook->autoFitColumns(); });
         delivered = trap(112, [&] { workbook->makeVisible(); });
     }
-    trap(113, [&] { SetPointer(window, PointerShape::Default); });
+    trap(113, [&] { SetPointer(m_window, PointerShape::Default); });
     // A workbook the user never got is no success.
     if (delivered)
         trap(114, [&] { MsgBox(QStringLiteral("Done.")); });
