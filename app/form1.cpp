@@ -98,6 +98,11 @@ ResultsList &Form1::list() const
     return m_pane->list();
 }
 
+SelectionCommands &Form1::selection() const
+{
+    return m_pane->commands();
+}
+
 const std::shared_ptr<clsChilkatIMAP> &Form1::oChilkat() const
 {
     return m_oChilkat->get();
@@ -265,9 +270,7 @@ void Form1::PushButton8_Click()
 void Form1::createComponent()
 {
     m_component = new ImapClient(this);
-    const QString caFile = ConnectionOverrides::fromEnvironment().caFile;
-    if (!caFile.isEmpty())
-        m_component->setExtraCaCertificates(QSslCertificate::fromPath(caFile, QSsl::Pem));
+    m_component->setExtraCaCertificates(ConnectionOverrides::fromEnvironment().caCertificates());
 
     MainWindowParts parts;
     parts.window = this;

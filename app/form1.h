@@ -17,6 +17,7 @@ class QPushButton;
 class ResultsList;
 class ResultsPane;
 class Retrieval;
+class SelectionCommands;
 class SessionHolder;
 class SpreadsheetTarget;
 class TextProgressBar;
@@ -40,10 +41,12 @@ public:
     void setSpreadsheetTarget(std::unique_ptr<SpreadsheetTarget> target);
 
     bool bRuleMatched = false;
-    ImapClient *component() const { return m_component; }
+    ImapClient *component() const { return m_component; } // made by the load sequence
     const std::shared_ptr<clsChilkatIMAP> &oChilkat() const;
+    SessionHolder &sessionHolder() const { return *m_oChilkat; }
     ResultsList &list() const;
-    const MailStore &mailStore() const { return m_mailStore; }
+    SelectionCommands &selection() const;
+    MailStore &mailStore() { return m_mailStore; }
     Retrieval &retrieval() const { return *m_retrieval; }
 
 Q_SIGNALS:

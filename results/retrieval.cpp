@@ -3,6 +3,7 @@
 #include "imap/connectionoverrides.h"
 #include "mail/clschilkatimap.h"
 #include "mail/errorlog.h"
+#include "mail/sessionfactory.h"
 #include "results/captions.h"
 #include "results/form2.h"
 #include "results/mailstore.h"
@@ -227,15 +228,9 @@ void Retrieval::clearList()
 
 bool Retrieval::signInNewSession(ErrorTrap &trap)
 {
-    const auto session = std::make_shared<clsChilkatIMAP>();
-    p.oChilkat->set(session);
     const ConnectionOverrides server = ConnectionOverrides::fromEnvironment();
-    session->setChilkatIMAPObject(p.component);
-    session->setSSL(true);
-    session->setPORT(server.port);
-    session->setIMAPServer(server.host);
-    session->setUsername(p.Text1->text());
-    session->setPassword(p.Text2->text());
+    const auto session = NewSession(p.component, server.host, server.port, p.Text1->text(), p.Text2->text());
+    p.oChilkat->set(session);
     bNoDoneMessage = false;
     bool signedIn = false;
     // An error inside Connect is reported and then taken as a failed sign-in.

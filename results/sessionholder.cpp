@@ -23,4 +23,5 @@ void SessionHolder::set(std::shared_ptr<clsChilkatIMAP> session)
             m_progress = connect(m_session.get(), &clsChilkatIMAP::ScrapProgress, this, m_onProgress,
                                  Qt::DirectConnection);
     }
+    Q_EMIT changed();
 }

@@ -24,6 +24,10 @@ public:
     explicit operator bool() const { return bool(m_session); }
     clsChilkatIMAP *operator->() const { return m_session.get(); }
 
+Q_SIGNALS:
+    // Another session, or none, is held now; the handlers have already moved to it.
+    void changed();
+
 private:
     std::shared_ptr<clsChilkatIMAP> m_session;
     QMetaObject::Connection m_listing;

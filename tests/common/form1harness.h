@@ -10,7 +10,8 @@
 #include <QString>
 #include <memory>
 
-// A real main window for tests, with its settings in a test-only config folder.
+// A real main window for tests, with its settings in a test-only config folder and its online
+// check pointed at the loopback.
 namespace Form1Harness {
 
 // Empties the settings store.

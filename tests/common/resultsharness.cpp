@@ -1,74 +1,50 @@
 #include "tests/common/resultsharness.h"
 
-#include "imap/connectionoverrides.h"
-#include "results/listinghandler.h"
-#include "results/resultsview.h"
-#include "support/pointer.h"
-#include "support/repaintpacer.h"
+#include "mail/clschilkatimap.h"
+#include "mail/sessionfactory.h"
+#include "results/captions.h"
 #include "support/textprogressbar.h"
+#include "tests/common/form1harness.h"
 
-#include <QHBoxLayout>
-#include <QSslCertificate>
 #include <QTest>
-#include <QVBoxLayout>
+
+namespace {
+
+// The load sequence makes the component: the harness's references are bound after it.
+ImapClient &loaded(Form1 &window)
+{
+    Form1Harness::clearSettings();
+    window.Form_Load();
+    return *window.component();
+}
+
+} // namespace
 
 ResultsHarness::ResultsHarness()
-    : PushButton1(new QPushButton(QStringLiteral("1. Connect"))),
-      PushButton2(new QPushButton(QStringLiteral("2b. Get Some Emails"))),
-      PushButton3(new QPushButton(QStringLiteral("2a. Get All Emails"))), Combo2(new QComboBox), Text1(new QLineEdit),
-      Text2(new QLineEdit), txtSearch(new QLineEdit), ListView1(new ResultsView), Label1(new QLabel),
-      Label2(new QLabel), ProgressBar1(new TextProgressBar)
+    : component(loaded(window)), mailStore(window.mailStore()), bRuleMatched(window.bRuleMatched), list(&window.list()),
+      oChilkat(&window.sessionHolder()), selection(&window.selection()), retrieval(&window.retrieval()),
+      PushButton1(Form1Harness::button(window, "PushButton1")),
+      PushButton2(Form1Harness::button(window, "PushButton2")),
+      PushButton3(Form1Harness::button(window, "PushButton3")),
+      Combo2(Form1Harness::control<QComboBox>(window, "Combo2")),
+      Text1(Form1Harness::control<QLineEdit>(window, "Text1")),
+      Text2(Form1Harness::control<QLineEdit>(window, "Text2")),
+      txtSearch(Form1Harness::control<QLineEdit>(window, "txtSearch")),
+      ListView1(Form1Harness::control<QTreeWidget>(window, "ListView1")),
+      Label1(Form1Harness::control<QLabel>(window, "Label1")), Label2(Form1Harness::control<QLabel>(window, "Label2")),
+      ProgressBar1(Form1Harness::control<TextProgressBar>(window, "ProgressBar1"))
 {
-    auto *column = new QVBoxLayout(&window);
-    for (QWidget *widget : std::initializer_list<QWidget *>{Text1, Text2, PushButton1, Combo2, txtSearch})
-        column->addWidget(widget);
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(PushButton3);
-    buttons->addWidget(PushButton2);
-    buttons->addStretch();
-    column->addLayout(buttons);
-    for (QWidget *widget : std::initializer_list<QWidget *>{ListView1, Label1, Label2, ProgressBar1})
-        column->addWidget(widget);
-    ProgressBar1->setText(QStringLiteral("Progress Bar"));
-    new RepaintPacer(&window); // painted at the pace the main window paints
-
-    const QString caFile = ConnectionOverrides::fromEnvironment().caFile;
-    if (!caFile.isEmpty())
-        component.setExtraCaCertificates(QSslCertificate::fromPath(caFile));
-
-    list = std::make_unique<ResultsList>(ListView1, Label1, Label2);
-    list->createColumns({1300, 1300, 1600, 1600, 1600, 0});
-    oChilkat = std::make_unique<SessionHolder>(
-        [this](QString &From, QString &FromName, QString &FromAddress, QString &Subject, QString &ReceivedDate,
-               QString &PlainTextBody, QString &HTMLTextBody, qint32 &uID) {
-            AddListing(*list, mailStore, txtSearch->text(), From, FromName, FromAddress, Subject, ReceivedDate,
-                       PlainTextBody, HTMLTextBody);
-            listedIds.append(uID);
-            if (afterListing)
-                afterListing(uID);
-        },
-        [this](qint32 &percent) { retrieval->oChilkat_ScrapProgress(percent); });
-    selection = std::make_unique<SelectionCommands>(QStringLiteral("Form1"), *list, bRuleMatched,
-                                                    [this] { return IsBusy(&window); });
-    QObject::connect(list.get(), &ResultsList::ItemCheck, [this] { selection->ListView1_ItemCheck(); });
-
-    MainWindowParts parts;
-    parts.window = &window;
-    parts.PushButton1 = PushButton1;
-    parts.PushButton2 = PushButton2;
-    parts.PushButton3 = PushButton3;
-    parts.Combo2 = Combo2;
-    parts.Text1 = Text1;
-    parts.Text2 = Text2;
-    parts.ProgressBar1 = ProgressBar1;
-    parts.list = list.get();
-    parts.mailStore = &mailStore;
-    parts.oChilkat = oChilkat.get();
-    parts.component = &component;
-    parts.bRuleMatched = &bRuleMatched;
-    retrieval = std::make_unique<Retrieval>(parts);
-    QObject::connect(PushButton3, &QPushButton::clicked, [this] { retrieval->PushButton3_Click(); });
-    QObject::connect(PushButton2, &QPushButton::clicked, [this] { retrieval->PushButton2_Click(); });
+    // After the window's own handler, which the holder connects before it tells of the change.
+    QObject::connect(oChilkat, &SessionHolder::changed, [this] {
+        if (const std::shared_ptr<clsChilkatIMAP> &session = oChilkat->get())
+            QObject::connect(
+                session.get(), &clsChilkatIMAP::MailExtractListing, session.get(),
+                [this](QString &, QString &, QString &, QString &, QString &, QString &, QString &, qint32 &uID) {
+                    listedIds.append(uID);
+                    if (afterListing)
+                        afterListing(uID);
+                });
+    });
     window.show();
 }
 
@@ -82,14 +58,8 @@ bool ResultsHarness::connectTo(const QString &host, int port, const QString &use
 {
     Text1->setText(user);
     Text2->setText(password);
-    auto session = std::make_shared<clsChilkatIMAP>();
+    const std::shared_ptr<clsChilkatIMAP> session = NewSession(&component, host, port, user, password);
     oChilkat->set(session);
-    session->setChilkatIMAPObject(&component);
-    session->setSSL(true);
-    session->setPORT(port);
-    session->setIMAPServer(host);
-    session->setUsername(user);
-    session->setPassword(password);
     if (!session->Connect())
         return false;
     const std::optional<QStringList> folders = session->EnumMailFolders();
@@ -98,7 +68,7 @@ bool ResultsHarness::connectTo(const QString &host, int port, const QString &use
     Combo2->clear();
     Combo2->addItems(*folders);
     Combo2->setCurrentIndex(Combo2->findText(folder));
-    PushButton1->setText(QStringLiteral("Disconnect"));
+    PushButton1->setText(SignedInCaption);
     return Combo2->currentText() == folder;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/form1.h"
 #include "imap/imapclient.h"
 #include "results/mailstore.h"
 #include "results/resultslist.h"
@@ -14,14 +15,12 @@
 #include <QList>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QWidget>
 #include <functional>
-#include <memory>
 
 class TextProgressBar;
 
-// The part of the main window that the retrieval commands use, built from real widgets and
-// wired as the window wires them: list, store, session holder, component, commands.
+// The real main window, loaded and shown with empty settings, and its parts that the retrieval
+// commands use, by the names the tests know them by.
 struct ResultsHarness {
     ResultsHarness();
     ~ResultsHarness();
@@ -35,7 +34,14 @@ struct ResultsHarness {
     void clickGetSome();
     QStringList column(int column) const; // one cell of every row, top to bottom
 
-    QWidget window;
+    Form1 window;
+    ImapClient &component;
+    MailStore &mailStore;
+    bool &bRuleMatched;
+    ResultsList *list;
+    SessionHolder *oChilkat;
+    SelectionCommands *selection;
+    Retrieval *retrieval;
     QPushButton *PushButton1;
     QPushButton *PushButton2;
     QPushButton *PushButton3;
@@ -47,14 +53,6 @@ struct ResultsHarness {
     QLabel *Label1;
     QLabel *Label2;
     TextProgressBar *ProgressBar1;
-
-    ImapClient component;
-    MailStore mailStore;
-    bool bRuleMatched = false;
-    std::unique_ptr<ResultsList> list;
-    std::unique_ptr<SessionHolder> oChilkat;
-    std::unique_ptr<SelectionCommands> selection;
-    std::unique_ptr<Retrieval> retrieval;
 
     // Runs after each listing has been handled, with its sequence number (uID).
     std::function<void(qint32)> afterListing;

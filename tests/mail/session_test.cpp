@@ -3,6 +3,7 @@
 #include "imap/imapclient.h"
 #include "mail/clschilkatimap.h"
 #include "mail/errorlog.h"
+#include "mail/sessionfactory.h"
 #include "support/startup.h"
 #include "tests/common/fakeimapserver.h"
 #include "tests/common/fakemailbox.h"
@@ -43,13 +44,8 @@ protected:
     std::shared_ptr<clsChilkatIMAP> session(const DovecotFixture::Account &account, int port = -1,
                                             const QString &host = u"localhost"_qs)
     {
-        auto s = std::make_shared<clsChilkatIMAP>();
-        s->setChilkatIMAPObject(&component);
-        s->setSSL(true);
-        s->setPORT(port < 0 ? server().port() : port);
-        s->setIMAPServer(host);
-        s->setUsername(account.user);
-        s->setPassword(account.password);
+        auto s = NewSession(&component, host, port < 0 ? server().port() : port, account.user,
+                            account.password);
         QObject::connect(s.get(), &clsChilkatIMAP::MailExtractListing, s.get(),
                          [this](QString &From, QString &, QString &, QString &Subject, QString &ReceivedDate,
                                 QString &PlainTextBody, QString &, qint32 &uID) {
