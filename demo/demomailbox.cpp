@@ -204,7 +204,7 @@ const Sender &pickSender(Generator &gen, const QString &folder)
 
 } // namespace
 
-QList<DemoFolder> makeDemoMailbox()
+QList<DemoFolder> MakeDemoMailbox()
 {
     Generator gen(20240229);
     const QDateTime end(QDate(2024, 12, 31), QTime(23, 0), QTimeZone::utc());

@@ -23,4 +23,4 @@ struct DemoFolder {
     QList<DemoMessage> messages;
 };
 
-QList<DemoFolder> makeDemoMailbox();
+QList<DemoFolder> MakeDemoMailbox();

@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    const QList<DemoFolder> demo = makeDemoMailbox();
+    const QList<DemoFolder> demo = MakeDemoMailbox();
     DovecotFixture::Account account;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     try {

@@ -160,7 +160,7 @@ DelayProxy::~DelayProxy() = default;
 
 bool DelayProxy::listen()
 {
-    return listenOnLoopback(m_v4, m_v6) != 0;
+    return ListenOnLoopback(m_v4, m_v6) != 0;
 }
 
 int DelayProxy::port() const

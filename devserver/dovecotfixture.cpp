@@ -25,8 +25,8 @@
 
 namespace {
 
-const QString seededUser = QStringLiteral("ann.example");
-const QString seededPassword = QStringLiteral("s3cret-Pw");
+const QString SeededUser = QStringLiteral("ann.example");
+const QString SeededPassword = QStringLiteral("s3cret-Pw");
 
 [[noreturn]] void fail(const QString &why)
 {
@@ -119,7 +119,7 @@ struct DovecotFixture::Private {
 
 void DovecotFixture::Private::makeDirs()
 {
-    dir = makeScratchDir(QStringLiteral("dovecot"));
+    dir = MakeScratchDir(QStringLiteral("dovecot"));
     config = path(QStringLiteral("dovecot.conf"));
     if (!QDir().mkpath(path(QStringLiteral("users"))) || !QDir().mkpath(path(QStringLiteral("mail"))))
         fail(QStringLiteral("cannot create the Dovecot folders in ") + dir);
@@ -261,8 +261,8 @@ void DovecotFixture::Private::start()
         {
             // Held until just before Dovecot binds them, so no other test process takes them.
             QTcpServer imaps4, imaps6, imap4, imap6;
-            port = listenOnLoopback(imaps4, imaps6);
-            plainPort = listenOnLoopback(imap4, imap6);
+            port = ListenOnLoopback(imaps4, imaps6);
+            plainPort = ListenOnLoopback(imap4, imap6);
             if (port == 0 || plainPort == 0)
                 fail(QStringLiteral("no free loopback port"));
             writeFile(config, configText(imaps6.isListening()).toUtf8());
@@ -300,7 +300,7 @@ void DovecotFixture::Private::stop()
 
 QByteArray DovecotFixture::Private::doveadm(const QStringList &arguments, const QByteArray &input) const
 {
-    return runTool(findProgram(QStringLiteral("doveadm")), QStringList{QStringLiteral("-c"), config} + arguments, input);
+    return RunTool(findProgram(QStringLiteral("doveadm")), QStringList{QStringLiteral("-c"), config} + arguments, input);
 }
 
 void DovecotFixture::Private::addAccount(const QString &user, const QString &password, const QList<Folder> &folders)
@@ -345,8 +345,8 @@ DovecotFixture::DovecotFixture()
 {
     auto p = std::make_unique<Private>();
     p->start();
-    p->addAccount(seededUser, seededPassword, loadSeedData());
-    const QByteArray listed = p->doveadm({QStringLiteral("mailbox"), QStringLiteral("list"), QStringLiteral("-u"), seededUser});
+    p->addAccount(SeededUser, SeededPassword, loadSeedData());
+    const QByteArray listed = p->doveadm({QStringLiteral("mailbox"), QStringLiteral("list"), QStringLiteral("-u"), SeededUser});
     for (const QByteArray &line : listed.split('\n')) {
         if (!line.isEmpty())
             p->seededFolders.append(QString::fromUtf8(line));
@@ -401,7 +401,7 @@ int DovecotFixture::plainPort() const
 
 DovecotFixture::Account DovecotFixture::seededAccount() const
 {
-    return {seededUser, seededPassword};
+    return {SeededUser, SeededPassword};
 }
 
 QStringList DovecotFixture::seededFolders() const

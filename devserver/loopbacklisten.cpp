@@ -11,7 +11,7 @@ static bool hasIpv6Loopback()
     return has;
 }
 
-int listenOnLoopback(QTcpServer &v4, QTcpServer &v6)
+int ListenOnLoopback(QTcpServer &v4, QTcpServer &v6)
 {
     for (int attempt = 0; attempt < 50; ++attempt) {
         if (!v4.listen(QHostAddress::LocalHost, 0))

@@ -3,7 +3,7 @@
 #include <QProcess>
 #include <stdexcept>
 
-QByteArray runTool(const QString &program, const QStringList &arguments, const QByteArray &input)
+QByteArray RunTool(const QString &program, const QStringList &arguments, const QByteArray &input)
 {
     QProcess process;
     process.start(program, arguments);

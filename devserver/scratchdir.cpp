@@ -20,7 +20,7 @@ static void removeLeftovers(const QString &prefix)
     }
 }
 
-QString makeScratchDir(const QString &kind)
+QString MakeScratchDir(const QString &kind)
 {
     const QString prefix = QStringLiteral("quorvane-%1-").arg(kind);
     removeLeftovers(prefix);

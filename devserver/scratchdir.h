@@ -5,4 +5,4 @@
 // Makes a fresh folder "quorvane-KIND-PID-XXXXXX" (mode 0755) in the temporary folder, and first
 // removes the ones of that kind left behind by processes that died without cleaning up.
 // Throws std::runtime_error.
-QString makeScratchDir(const QString &kind);
+QString MakeScratchDir(const QString &kind);

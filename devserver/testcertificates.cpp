@@ -10,13 +10,13 @@
 
 namespace {
 
-const QStringList ecKey = {QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+const QStringList EcKey = {QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
                            QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
 
 void makeCa(const QString &dir, const QString &name, const QString &commonName)
 {
-    runTool(QStringLiteral("openssl"),
-            QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ecKey
+    RunTool(QStringLiteral("openssl"),
+            QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + EcKey
                 + QStringList{QStringLiteral("-keyout"), dir + QLatin1Char('/') + name + QStringLiteral(".key"),
                               QStringLiteral("-out"), dir + QLatin1Char('/') + name + QStringLiteral(".crt"),
                               QStringLiteral("-days"), QStringLiteral("3650"),
@@ -36,11 +36,11 @@ const TestCertificates &TestCertificates::instance()
 TestCertificates::TestCertificates()
     : m_owner(getpid())
 {
-    m_dir = makeScratchDir(QStringLiteral("certs"));
+    m_dir = MakeScratchDir(QStringLiteral("certs"));
     makeCa(m_dir, QStringLiteral("ca"), QStringLiteral("Quorvane Test CA"));
     makeCa(m_dir, QStringLiteral("untrusted-ca"), QStringLiteral("Quorvane Untrusted CA"));
-    runTool(QStringLiteral("openssl"),
-            QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ecKey
+    RunTool(QStringLiteral("openssl"),
+            QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + EcKey
                 + QStringList{QStringLiteral("-keyout"), serverKeyFile(), QStringLiteral("-out"), serverCertFile(),
                               QStringLiteral("-days"), QStringLiteral("825"),
                               QStringLiteral("-subj"), QStringLiteral("/CN=localhost"),
@@ -50,7 +50,7 @@ TestCertificates::TestCertificates()
                               QStringLiteral("-CA"), caFile(),
                               QStringLiteral("-CAkey"), m_dir + QStringLiteral("/ca.key")});
     makeOutOfDate();
-    runTool(QStringLiteral("openssl"),
+    RunTool(QStringLiteral("openssl"),
             {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-key"), serverKeyFile(), QStringLiteral("-out"),
              selfSignedCertFile(), QStringLiteral("-days"), QStringLiteral("825"), QStringLiteral("-subj"),
              QStringLiteral("/CN=localhost"), QStringLiteral("-addext"), QStringLiteral("subjectAltName=DNS:localhost")});
@@ -71,11 +71,11 @@ void TestCertificates::makeOutOfDate() const
     config.close();
     serial.close();
     const QString request = m_dir + QStringLiteral("/expired.csr");
-    runTool(QStringLiteral("openssl"),
+    RunTool(QStringLiteral("openssl"),
             {QStringLiteral("req"), QStringLiteral("-new"), QStringLiteral("-key"), serverKeyFile(), QStringLiteral("-out"),
              request, QStringLiteral("-subj"), QStringLiteral("/CN=localhost"), QStringLiteral("-addext"),
              QStringLiteral("subjectAltName=DNS:localhost")});
-    runTool(QStringLiteral("openssl"),
+    RunTool(QStringLiteral("openssl"),
             {QStringLiteral("ca"), QStringLiteral("-batch"), QStringLiteral("-notext"), QStringLiteral("-config"),
              config.fileName(), QStringLiteral("-cert"), caFile(), QStringLiteral("-keyfile"),
              m_dir + QStringLiteral("/ca.key"), QStringLiteral("-in"), request, QStringLiteral("-out"), expiredCertFile(),

@@ -26,7 +26,7 @@ constexpr int LabelHeight = 285;
 constexpr int ColumnGap = 120;
 constexpr int CentreOffset = 45;
 
-int PixelsToTwips(int pixels)
+int pixelsToTwips(int pixels)
 {
     const int pixelsPerInch = std::max(1, TwipsToPixels(1440));
     return int(qint64(pixels) * 1440 / pixelsPerInch);
@@ -133,7 +133,7 @@ void Form4::Form_Resize()
     const int listWidth = std::max(0, width() - px(ListRightMargin));
     const int listHeight = std::max(0, height() - px(ListBottomMargin));
     pane.ListView1->setGeometry(px(ListLeft), px(ListTop), listWidth, listHeight);
-    const int listTwips = PixelsToTwips(listWidth);
+    const int listTwips = pixelsToTwips(listWidth);
     const int wide = listTwips / 5;
     list().setColumnWidthsTwips({listTwips / 6, wide, wide, wide, wide, 0});
 

@@ -15,7 +15,7 @@
 namespace {
 
 // No real mail nests this deep; stopping here keeps hostile input from exhausting the stack.
-constexpr int kMaxDepth = 64;
+constexpr int MaxDepth = 64;
 
 struct GObjectUnref {
     void operator()(gpointer object) const { g_object_unref(object); }
@@ -122,7 +122,7 @@ bool isPlainText(GMimeObject *object, GMimeContentType *type)
 // not this message's body.
 void findBodies(GMimeObject *object, int depth, Bodies &found)
 {
-    if (!object || depth > kMaxDepth)
+    if (!object || depth > MaxDepth)
         return;
     if (GMIME_IS_MULTIPART(object)) {
         GMimeMultipart *multipart = GMIME_MULTIPART(object);
@@ -145,7 +145,7 @@ void findBodies(GMimeObject *object, int depth, Bodies &found)
 // A forward sent as message/rfc822, or the first entry of a digest.
 GMimeMessage *firstEnclosedMessage(GMimeObject *object, int depth)
 {
-    if (!object || depth > kMaxDepth)
+    if (!object || depth > MaxDepth)
         return nullptr;
     if (GMIME_IS_MESSAGE_PART(object))
         return g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
@@ -163,7 +163,7 @@ GMimeMessage *firstEnclosedMessage(GMimeObject *object, int depth)
 Bodies findMessageBodies(GMimeMessage *message)
 {
     Bodies found;
-    for (int depth = 0; message && depth <= kMaxDepth; ++depth) {
+    for (int depth = 0; message && depth <= MaxDepth; ++depth) {
         GMimeObject *root = g_mime_message_get_mime_part(message);
         findBodies(root, 0, found);
         if (found.any())

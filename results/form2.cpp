@@ -19,7 +19,7 @@
 namespace {
 
 // A session range is a 32-bit number: a value that does not fit is an overflow, not a wrap.
-qint32 RoundedRangeNumber(double value)
+qint32 roundedRangeNumber(double value)
 {
     const double rounded = RoundHalfEven(value);
     if (rounded < double(std::numeric_limits<qint32>::min()) || rounded > double(std::numeric_limits<qint32>::max()))
@@ -104,8 +104,8 @@ void Form2::PushButton1_Click()
     const bool rangeSet = trap(103, [&] {
         if (!m_session)
             throw AppError(QStringLiteral("Object variable or With block variable not set"));
-        const qint32 first = RoundedRangeNumber(fromValue);
-        const qint32 last = RoundedRangeNumber(toValue);
+        const qint32 first = roundedRangeNumber(fromValue);
+        const qint32 last = roundedRangeNumber(toValue);
         m_session->setCurrentLocation(first);
         m_session->setMaxRecord(last);
     });

@@ -24,13 +24,13 @@
 namespace {
 
 // A session that Stop (or a disconnect) has let go of: the run only unwinds from then on.
-bool Stopped(const std::shared_ptr<clsChilkatIMAP> &session)
+bool stopped(const std::shared_ptr<clsChilkatIMAP> &session)
 {
     return !session || session->AbortProcess;
 }
 
 // "Done.", and when some of the range could not be read, how many and where to look for why.
-QString DoneText(const clsChilkatIMAP::ExtractionTally &tally)
+QString doneText(const clsChilkatIMAP::ExtractionTally &tally)
 {
     if (tally.unread == 0)
         return QStringLiteral("Done.");
@@ -68,7 +68,7 @@ void Retrieval::stopRunning()
     if (!isRunning() || p.PushButton3->text() != StopCaption)
         return;
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click"));
-    Stop(trap);
+    stop(trap);
 }
 
 void Retrieval::PushButton3_Click()
@@ -77,7 +77,7 @@ void Retrieval::PushButton3_Click()
     if (refusedBeforeSignIn())
         return;
     if (p.PushButton3->text() == StopCaption) {
-        Stop(trap);
+        stop(trap);
         return;
     }
     const QString folder = p.Combo2->currentText();
@@ -94,13 +94,13 @@ void Retrieval::PushButton3_Click()
     if (p.oChilkat->get() || signInNewSession(trap)) {
         // The run's own hold: Stop may empty oChilkat during any call below.
         const std::shared_ptr<clsChilkatIMAP> session = p.oChilkat->get();
-        if (!Stopped(session)) {
+        if (!stopped(session)) {
             trap(120, [&] {
                 session->setCurrentLocation(1);
                 session->setMaxRecord(session->GetTotalMessage(folder));
             });
         }
-        if (Stopped(session)) {
+        if (stopped(session)) {
             bNoDoneMessage = true; // stopped before reading: nothing was done
         } else if (session->MaxRecord() > 0) {
             trap(130, [&] { p.mailStore->recreate(session->MaxRecord()); });
@@ -135,16 +135,16 @@ void Retrieval::PushButton2_Click()
         // Made anew for every showing; the window owns it while it lives.
         QPointer<Form2> dialog = new Form2(p.window);
         qint32 total = 0;
-        if (!Stopped(session)) {
+        if (!stopped(session)) {
             trap(120, [&] {
                 dialog->setChilkatIMAP(session);
                 dialog->setMaxMessage(session->GetTotalMessage(folder));
             });
         }
-        if (!Stopped(session))
+        if (!stopped(session))
             trap(121, [&] { total = session->GetTotalMessage(folder); });
         ranToEnd = true;
-        if (Stopped(session)) {
+        if (stopped(session)) {
             bNoDoneMessage = true; // stopped before reading: nothing was done
         } else if (total > 0) {
             bRangeAccepted = false; // only the dialog's Continue may set it
@@ -155,7 +155,7 @@ void Retrieval::PushButton2_Click()
             });
             if (!bRangeAccepted || !dialog) {
                 ranToEnd = false;
-            } else if (!Stopped(session)) {
+            } else if (!stopped(session)) {
                 trap(131, [&] { clearList(); });
                 bNoDoneMessage = false;
                 trap(132, [&] { p.mailStore->recreate(session->MaxRecord()); });
@@ -240,7 +240,7 @@ bool Retrieval::signInNewSession(ErrorTrap &trap)
     return signedIn;
 }
 
-void Retrieval::Stop(ErrorTrap &trap)
+void Retrieval::stop(ErrorTrap &trap)
 {
     // What the list shows when the buttons come to rest is all it will show.
     p.list->showHeldBackRows();
@@ -272,5 +272,5 @@ void Retrieval::endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *othe
     trap(405, [&] { p.PushButton3->setFixedWidth(TwipsToPixels(RestingWidthTwips)); });
     trap(406, [&] { p.PushButton2->setVisible(true); });
     if (!bNoDoneMessage)
-        MsgBox(DoneText(tally));
+        MsgBox(doneText(tally));
 }

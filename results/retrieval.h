@@ -28,7 +28,7 @@ private:
     bool refusedWithoutFolder(const QString &folder) const;
     QString restingCaption(const QPushButton *button) const;
     void enterRunMode(ErrorTrap &trap, QPushButton *own);
-    void Stop(ErrorTrap &trap);
+    void stop(ErrorTrap &trap);
     void clearList(); // empty, unsorted, counters at 0
 
     MainWindowParts p;

@@ -107,7 +107,7 @@ QString GetCommandOutput(const QString &CommandLine, bool CaptureStdOut, bool Ca
     return result;
 }
 
-QString OnlineCheckHost()
+QString onlineCheckHost()
 {
     const QString host = qEnvironmentVariable("QUORVANE_PING_HOST");
     return host.isEmpty() ? QStringLiteral("one.one.one.one") : host;
@@ -116,10 +116,10 @@ QString OnlineCheckHost()
 void CheckOnline()
 {
 #ifdef Q_OS_WIN
-    const QString commandLine = QStringLiteral("ping ") + OnlineCheckHost() + QStringLiteral(" -n 1");
+    const QString commandLine = QStringLiteral("ping ") + onlineCheckHost() + QStringLiteral(" -n 1");
 #else
     // -W 3: an unanswered echo ends the check after a few seconds instead of hanging start-up.
-    const QString commandLine = QStringLiteral("ping -c 1 -W 3 ") + OnlineCheckHost();
+    const QString commandLine = QStringLiteral("ping -c 1 -W 3 ") + onlineCheckHost();
 #endif
     const QString reply = GetCommandOutput(commandLine, true, false, true);
     // Windows prints "bytes=" in a reply line, iputils "bytes from"; nothing at all is no reply.

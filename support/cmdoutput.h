@@ -17,6 +17,6 @@ QString GetCommandOutput(const QString &CommandLine, bool CaptureStdOut, bool Ca
 // Pings an always-reachable host once; warns when no reply came back.
 void CheckOnline();
 // The host CheckOnline pings; QUORVANE_PING_HOST overrides it (tests).
-QString OnlineCheckHost();
+QString onlineCheckHost();
 
 } // namespace CmdOutput

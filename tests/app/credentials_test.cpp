@@ -57,7 +57,7 @@ protected:
     }
 
     EnvGuard tempGuard{"TEMP"};
-    const QString temp = makeScratchDir(QStringLiteral("credentials"));
+    const QString temp = MakeScratchDir(QStringLiteral("credentials"));
     DovecotFixture::Account account;
     ScriptedMessages boxes;
 };

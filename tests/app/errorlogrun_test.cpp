@@ -40,7 +40,7 @@ TEST(ErrorLogRun, AVanishedLogFolderLosesItsEntriesQuietlyAndTheRunGoesOn)
                 + "\r\nDate: Tue, 31 Aug 2021 15:45:12 +0000\r\n\r\nbody\r\n";
     const auto account = dovecot.createAccount({{QStringLiteral("Work"), raw}});
 
-    const QString temp = makeScratchDir(QStringLiteral("errorlogrun"));
+    const QString temp = MakeScratchDir(QStringLiteral("errorlogrun"));
     const QString log = QDir(temp).filePath(QStringLiteral("errorlog.txt"));
     const EnvGuard tempGuard("TEMP", QFile::encodeName(temp));
     ScriptedMessages boxes;

@@ -126,7 +126,7 @@ FakeImapServer::FakeImapServer(const QStringList &scripts, Transport transport)
         m_tls.setPeerVerifyMode(QSslSocket::VerifyNone);
         setCertificate(TestCertificates::instance().serverCertFile());
     }
-    m_port = listenOnLoopback(m_v4, m_v6);
+    m_port = ListenOnLoopback(m_v4, m_v6);
     if (m_port == 0)
         throw std::runtime_error("the fake IMAP server found no free port");
     for (SslTcpServer *listener : {&m_v4, &m_v6})

@@ -20,10 +20,10 @@ ConfigFolder &configFolder()
     static ConfigFolder folder;
     return folder;
 }
-[[maybe_unused]] const bool configFolderReady = (configFolder(), true);
+[[maybe_unused]] const bool ConfigFolderReady = (configFolder(), true);
 // The load sequence's online check pings the loopback unless told otherwise: no window of a test
 // or a bench reaches the network.
-[[maybe_unused]] const bool pingLoopback
+[[maybe_unused]] const bool PingLoopback
     = qEnvironmentVariableIsSet("QUORVANE_PING_HOST") || qputenv("QUORVANE_PING_HOST", "127.0.0.1");
 } // namespace
 

@@ -6,7 +6,7 @@
 
 namespace {
 
-qint64 StatusKb(const QByteArray &field)
+qint64 statusKb(const QByteArray &field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
@@ -21,12 +21,12 @@ qint64 StatusKb(const QByteArray &field)
 
 qint64 ResidentKb()
 {
-    return StatusKb("VmRSS");
+    return statusKb("VmRSS");
 }
 
 qint64 PeakResidentKb()
 {
-    return StatusKb("VmHWM");
+    return statusKb("VmHWM");
 }
 
 void ResetPeakResident()

@@ -18,8 +18,8 @@ QString lf(QString text)
 
 TEST(DemoMailbox, IsTheSameOnEveryRunAndVaried)
 {
-    const QList<DemoFolder> folders = makeDemoMailbox();
-    const QList<DemoFolder> again = makeDemoMailbox();
+    const QList<DemoFolder> folders = MakeDemoMailbox();
+    const QList<DemoFolder> again = MakeDemoMailbox();
     ASSERT_EQ(folders.size(), again.size());
     int total = 0, htmlOnly = 0, plainOnly = 0, both = 0, latin1 = 0, encoded = 0, bare = 0, longBodies = 0;
     bool hierarchy = false;
@@ -53,7 +53,7 @@ TEST(DemoMailbox, IsTheSameOnEveryRunAndVaried)
 
 TEST(DemoMailbox, EveryMessageReadsBackAsGenerated)
 {
-    for (const DemoFolder &folder : makeDemoMailbox()) {
+    for (const DemoFolder &folder : MakeDemoMailbox()) {
         for (qsizetype m = 0; m < folder.messages.size(); ++m) {
             const DemoMessage &message = folder.messages[m];
             const Email read = ReadEmail(message.raw, QDateTime());

@@ -31,7 +31,7 @@ const QString Connected = QStringLiteral("Connected to Yahoo! Mail. Please selec
 // The first sheet's "rows" of cell values and their "looks" ("q": quote-prefix mark, "t": top).
 QJsonObject readWorkbook(const QString &path)
 {
-    const QByteArray json = runTool(QStringLiteral("/usr/bin/python3"),
+    const QByteArray json = RunTool(QStringLiteral("/usr/bin/python3"),
                                     {QStringLiteral(QUORVANE_E2E_SOURCE_DIR "/readworkbook.py"), path});
     const QJsonObject book = QJsonDocument::fromJson(json).object();
     EXPECT_EQ(book.value(QStringLiteral("sheets")).toInt(), 1);
@@ -202,7 +202,7 @@ TEST(FirstRun, SignInReadAFolderSendItToAWorkbookAndStartSignedIn)
     overrides.insert(QStringLiteral("QUORVANE_CA_FILE"), server.caFile());
 
     XSession x;
-    const QString home = makeScratchDir(QStringLiteral("e2e"));
+    const QString home = MakeScratchDir(QStringLiteral("e2e"));
     {
         QuorvaneApp app(x, home, overrides);
         const ProbeState first = app.waitFor(QStringLiteral("the main window at rest"), [](const ProbeState &s) {

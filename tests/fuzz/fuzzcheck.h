@@ -15,7 +15,7 @@
     } while (false)
 
 // Surrogates only in whole pairs.
-inline bool isWellFormedUtf16(const QString &text)
+inline bool IsWellFormedUtf16(const QString &text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i].isLowSurrogate())

@@ -197,14 +197,14 @@ bool sameValues(const QList<ImapValue> &a, const QList<ImapValue> &b)
 void checkMailboxName(const QByteArray &bytes)
 {
     if (const auto decoded = DecodeMailboxName(bytes)) {
-        FUZZ_CHECK(isWellFormedUtf16(*decoded));
+        FUZZ_CHECK(IsWellFormedUtf16(*decoded));
         FUZZ_CHECK(EncodeMailboxName(*decoded) == bytes);
     }
 
     QString text;
     for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
         text.append(QChar(char16_t((uchar(bytes[i]) << 8) | uchar(bytes[i + 1]))));
-    if (!isWellFormedUtf16(text))
+    if (!IsWellFormedUtf16(text))
         return;
     const QByteArray encoded = EncodeMailboxName(text);
     for (char c : encoded)

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Text the list and the workbook can take.
     for (const QString *text : {&email.From, &email.FromName, &email.FromAddress, &email.Subject,
                                 &email.PlainTextBody, &email.HTMLTextBody})
-        FUZZ_CHECK(isWellFormedUtf16(*text) && !text->contains(QChar(u'\0')));
+        FUZZ_CHECK(IsWellFormedUtf16(*text) && !text->contains(QChar(u'\0')));
     // Line ends are plain LF, whatever the message used.
     FUZZ_CHECK(!email.PlainTextBody.contains(u'\r'));
     FUZZ_CHECK(!email.HTMLTextBody.contains(u'\r'));

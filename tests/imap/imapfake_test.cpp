@@ -206,7 +206,7 @@ TEST(ImapFakeServer, PropertiesNeverSet)
 namespace {
 
 // The whole answer to "tag FETCH n": the message as a literal, then the tagged OK.
-QString FetchAnswer(int number, const QString &tag, const QString &subject)
+QString fetchAnswer(int number, const QString &tag, const QString &subject)
 {
     const QString message = u"From: a@example.org\\r\\nSubject: "_qs + subject + u"\\r\\n\\r\\nbody\\r\\n"_qs;
     const int size = int(message.toUtf8().replace("\\r\\n", "\r\n").size());
@@ -216,7 +216,7 @@ QString FetchAnswer(int number, const QString &tag, const QString &subject)
 
 const QString SelectFour = u"C: A1 SELECT *\nS: * 4 EXISTS\nS: $TAG OK [READ-WRITE] done\n"_qs;
 
-QStringList Fetches(const FakeImapServer &server)
+QStringList fetches(const FakeImapServer &server)
 {
     return server.clientLines().filter(u" FETCH "_qs);
 }
@@ -228,8 +228,8 @@ TEST(ImapReadAhead, KeepsFetchesInFlightWithinTheRunAndTheCount)
     // All three fetches arrive before the first answer is sent: the run reads ahead.
     const QString script = Greeting + SelectFour
         + u"C: A2 FETCH 1 (BODY.PEEK[] INTERNALDATE)\nC: A3 FETCH 2 *\nC: A4 FETCH 3 *\n"_qs
-        + FetchAnswer(1, u"A2"_qs, u"one"_qs) + FetchAnswer(2, u"A3"_qs, u"two"_qs)
-        + FetchAnswer(3, u"A4"_qs, u"three"_qs);
+        + fetchAnswer(1, u"A2"_qs, u"one"_qs) + fetchAnswer(2, u"A3"_qs, u"two"_qs)
+        + fetchAnswer(3, u"A4"_qs, u"three"_qs);
     FakeImapServer server(script);
     auto client = connectedTo(server);
     client->setReadAhead(2, 1 << 20);
@@ -248,21 +248,21 @@ TEST(ImapReadAhead, KeepsFetchesInFlightWithinTheRunAndTheCount)
             << client->lastErrorText().toStdString();
         if (n == 1) {
             WaitUntil([] { return false; }, 200);
-            EXPECT_EQ(Fetches(server).size(), 3) << "the count bound holds two ahead";
+            EXPECT_EQ(fetches(server).size(), 3) << "the count bound holds two ahead";
         }
     }
     EXPECT_EQ(subjects, (QStringList{u"one"_qs, u"two"_qs, u"three"_qs}));
     WaitUntil([] { return false; }, 200);
-    EXPECT_EQ(Fetches(server).size(), 3) << "nothing past the run's last number";
+    EXPECT_EQ(fetches(server).size(), 3) << "nothing past the run's last number";
     EXPECT_TRUE(server.scriptDone()) << server.mismatch().toStdString();
 }
 
 TEST(ImapReadAhead, BytesBoundAndOtherNumbersEndTheRun)
 {
     // A byte bound smaller than a message keeps one fetch in flight; a number out of turn ends the run.
-    const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\n"_qs + FetchAnswer(1, u"A2"_qs, u"one"_qs)
-        + u"C: A3 FETCH 3 *\n"_qs + FetchAnswer(3, u"A3"_qs, u"three"_qs) + u"C: A4 FETCH 4 *\n"_qs
-        + FetchAnswer(4, u"A4"_qs, u"four"_qs);
+    const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\n"_qs + fetchAnswer(1, u"A2"_qs, u"one"_qs)
+        + u"C: A3 FETCH 3 *\n"_qs + fetchAnswer(3, u"A3"_qs, u"three"_qs) + u"C: A4 FETCH 4 *\n"_qs
+        + fetchAnswer(4, u"A4"_qs, u"four"_qs);
     FakeImapServer server(script);
     auto client = connectedTo(server);
     client->setReadAhead(10, 1);
@@ -270,13 +270,13 @@ TEST(ImapReadAhead, BytesBoundAndOtherNumbersEndTheRun)
     client->expectSequentialFetches(1, 4);
     ASSERT_NE(client->fetchSingle(1, false), nullptr) << client->lastErrorText().toStdString();
     WaitUntil([] { return false; }, 200);
-    EXPECT_EQ(Fetches(server).size(), 1);
+    EXPECT_EQ(fetches(server).size(), 1);
     client->setReadAhead(10, 1 << 20);
     const auto third = client->fetchSingle(3, false);
     ASSERT_NE(third, nullptr) << client->lastErrorText().toStdString();
     EXPECT_EQ(third->Subject, u"three"_qs);
     WaitUntil([] { return false; }, 200);
-    EXPECT_EQ(Fetches(server).size(), 2) << "no reading ahead once the run was left";
+    EXPECT_EQ(fetches(server).size(), 2) << "no reading ahead once the run was left";
     EXPECT_EQ(client->fetchSingle(4, false)->Subject, u"four"_qs);
     EXPECT_TRUE(server.scriptDone()) << server.mismatch().toStdString();
 }
@@ -284,9 +284,9 @@ TEST(ImapReadAhead, BytesBoundAndOtherNumbersEndTheRun)
 TEST(ImapReadAhead, TheByteBoundCountsTheSizeOfTheMessagesRead)
 {
     // Before any message the guess is 64 KB, over this bound; after the first small one the rest fit.
-    const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\n"_qs + FetchAnswer(1, u"A2"_qs, u"one"_qs)
-        + u"C: A3 FETCH 2 *\nC: A4 FETCH 3 *\nC: A5 FETCH 4 *\n"_qs + FetchAnswer(2, u"A3"_qs, u"two"_qs)
-        + FetchAnswer(3, u"A4"_qs, u"three"_qs) + FetchAnswer(4, u"A5"_qs, u"four"_qs);
+    const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\n"_qs + fetchAnswer(1, u"A2"_qs, u"one"_qs)
+        + u"C: A3 FETCH 2 *\nC: A4 FETCH 3 *\nC: A5 FETCH 4 *\n"_qs + fetchAnswer(2, u"A3"_qs, u"two"_qs)
+        + fetchAnswer(3, u"A4"_qs, u"three"_qs) + fetchAnswer(4, u"A5"_qs, u"four"_qs);
     FakeImapServer server(script);
     auto client = connectedTo(server);
     client->setReadAhead(10, (64 << 10) - 1);
@@ -294,7 +294,7 @@ TEST(ImapReadAhead, TheByteBoundCountsTheSizeOfTheMessagesRead)
     client->expectSequentialFetches(1, 4);
     ASSERT_NE(client->fetchSingle(1, false), nullptr) << client->lastErrorText().toStdString();
     WaitUntil([] { return false; }, 200);
-    EXPECT_EQ(Fetches(server).size(), 1) << "nothing ahead while the size is a guess over the bound";
+    EXPECT_EQ(fetches(server).size(), 1) << "nothing ahead while the size is a guess over the bound";
     QStringList subjects;
     for (int n = 2; n <= 4; ++n) {
         const auto email = client->fetchSingle(n, false);
@@ -308,8 +308,8 @@ TEST(ImapReadAhead, TheByteBoundCountsTheSizeOfTheMessagesRead)
 TEST(ImapReadAhead, AFailedFetchYieldsNoneForItsNumberOnly)
 {
     const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\nC: A3 FETCH 2 *\nC: A4 FETCH 3 *\n"_qs
-        + FetchAnswer(1, u"A2"_qs, u"one"_qs) + u"S: A3 NO [UNAVAILABLE] message 2 is gone\n"_qs
-        + FetchAnswer(3, u"A4"_qs, u"three"_qs);
+        + fetchAnswer(1, u"A2"_qs, u"one"_qs) + u"S: A3 NO [UNAVAILABLE] message 2 is gone\n"_qs
+        + fetchAnswer(3, u"A4"_qs, u"three"_qs);
     FakeImapServer server(script);
     auto client = connectedTo(server);
     ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1) << client->lastErrorText().toStdString() << server.mismatch().toStdString();
@@ -329,10 +329,10 @@ TEST(ImapReadAhead, StopGivesUpEveryFetchInFlight)
     // Message 2 is late; Stop comes meanwhile. The late answers are read off before the next
     // command, and a later fetch of 3 asks again instead of handing over what was read ahead.
     const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\nC: A3 FETCH 2 *\nC: A4 FETCH 3 *\n"_qs
-        + FetchAnswer(1, u"A2"_qs, u"one"_qs) + u"SLEEP 600\n"_qs + FetchAnswer(2, u"A3"_qs, u"two"_qs)
-        + FetchAnswer(3, u"A4"_qs, u"three (stale)"_qs)
+        + fetchAnswer(1, u"A2"_qs, u"one"_qs) + u"SLEEP 600\n"_qs + fetchAnswer(2, u"A3"_qs, u"two"_qs)
+        + fetchAnswer(3, u"A4"_qs, u"three (stale)"_qs)
         + u"C: A5 SELECT *\nS: * 4 EXISTS\nS: $TAG OK [READ-WRITE] done\nC: A6 FETCH 3 *\n"_qs
-        + FetchAnswer(3, u"A6"_qs, u"three"_qs);
+        + fetchAnswer(3, u"A6"_qs, u"three"_qs);
     FakeImapServer server(script);
     auto client = connectedTo(server);
     ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1) << client->lastErrorText().toStdString() << server.mismatch().toStdString();

@@ -42,7 +42,7 @@ private:
 
 // Script lines answering the FETCH of `number` with a message of head, `copies` times piece,
 // then tail; the tagged OK follows.
-QString FetchAnswer(int number, const QByteArray &head, qint64 copies = 0, const QByteArray &piece = {},
+QString fetchAnswer(int number, const QByteArray &head, qint64 copies = 0, const QByteArray &piece = {},
                     const QByteArray &tail = {})
 {
     const qint64 size = head.size() + copies * piece.size() + tail.size();
@@ -59,7 +59,7 @@ struct FailingCase {
 };
 
 // Fetches message 1 against each script: no message, the reason, the connection closed.
-void ExpectFetchesFail(const QList<FailingCase> &cases)
+void expectFetchesFail(const QList<FailingCase> &cases)
 {
     for (const FailingCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -81,7 +81,7 @@ TEST(ImapHostileServer, AbsurdLiteralSizesAreRefusedWhenAnnounced)
 {
     // Each is followed by silence: a client that waited for the bytes would time out instead.
     const QString tooLarge = QStringLiteral("literal too large");
-    ExpectFetchesFail({
+    expectFetchesFail({
         {"one byte over the bound", u"S: * 1 FETCH (BODY[] {67108865}\nSTALL\n"_qs, tooLarge},
         {"nineteen digits", u"S: * 1 FETCH (BODY[] {1000000000000000000}\nSTALL\n"_qs, tooLarge},
         {"beyond 64 bits", u"S: * 1 FETCH (BODY[] {184467440737095516160}\nSTALL\n"_qs, tooLarge},
@@ -104,7 +104,7 @@ TEST(ImapHostileServer, EndlessEmptyLiteralsAreCutOff)
 {
     // Each "{0}" counts three bytes against the answer's bound but costs two pieces in memory.
     const QString tooMany = QStringLiteral("more than 1000 literals");
-    ExpectFetchesFail({
+    expectFetchesFail({
         {"empty literals", u"RAW * 1 FETCH (BODY[] \nREPEAT * {0}\\r\\n\n"_qs, tooMany},
         {"one-byte literals", u"RAW * 1 FETCH (BODY[] \nREPEAT * {1}\\r\\nx\n"_qs, tooMany},
     });
@@ -114,7 +114,7 @@ TEST(ImapHostileServer, LineThatNeverEndsIsCutOff)
 {
     // The server sends without CRLF until the client hangs up.
     const QString longer = QStringLiteral("line longer than 1048576 bytes");
-    ExpectFetchesFail({
+    expectFetchesFail({
         {"untagged line", u"RAW * OK [ALERT] \nREPEAT * all work and no play \n"_qs, longer},
         {"line after a literal", u"RAW * 1 FETCH (BODY[] {5}\\r\\nhello\nREPEAT * \\x20FLAGS\n"_qs, longer},
         {"carriage returns only", u"RAW * 1 FETCH (FLAGS ()\nREPEAT * \\r\n"_qs, longer},
@@ -161,7 +161,7 @@ TEST(ImapHostileServer, SlowDripIsReadWholeSilenceIsNot)
     EXPECT_EQ(second.connect(greeter.host()), 1) << second.lastErrorText().toStdString();
 
     // Silence in the middle of an answer is cut.
-    ExpectFetchesFail({{"stall mid-literal", u"DRIP 5 * 1 FETCH (BODY[] {100}\\r\\nFrom: drip@x.example\nSTALL\n"_qs,
+    expectFetchesFail({{"stall mid-literal", u"DRIP 5 * 1 FETCH (BODY[] {100}\\r\\nFrom: drip@x.example\nSTALL\n"_qs,
                         u"No byte from the server for 1000 ms"_qs}});
 }
 
@@ -195,7 +195,7 @@ TEST(ImapHostileServer, ConnectionResetMidLiteral)
 TEST(ImapHostileServer, ByeInTheMiddleOfAnAnswer)
 {
     const QString reason = QStringLiteral("The server closed the connection: * BYE");
-    ExpectFetchesFail({
+    expectFetchesFail({
         {"bye, then the connection closes", u"S: * BYE Autologout; idle for too long\nCLOSE\n"_qs,
          reason + u" Autologout"_qs},
     });
@@ -204,7 +204,7 @@ TEST(ImapHostileServer, ByeInTheMiddleOfAnAnswer)
 TEST(ImapHostileServer, ByeWithTheConnectionLeftOpenEndsTheCallAtOnce)
 {
     // A server that says BYE will not answer; the reason is its BYE, not a timeout.
-    ExpectFetchesFail({
+    expectFetchesFail({
         {"bye, the connection kept open", u"S: * BYE Server shutting down\nSTALL\n"_qs,
          u"The server closed the connection: * BYE Server shutting down"_qs},
     });
@@ -233,7 +233,7 @@ TEST(ImapHostileServer, TlsCloseWithTheConnectionLeftOpenEndsTheCallAtOnce)
 TEST(ImapHostileServer, UnknownTagsAreAProtocolFailure)
 {
     // Each is followed by the real answer, which must not rescue the call.
-    const QString message = FetchAnswer(1, "From: a@x.example\r\nSubject: fine\r\n\r\nbody\r\n");
+    const QString message = fetchAnswer(1, "From: a@x.example\r\nSubject: fine\r\n\r\nbody\r\n");
     const QString unexpected = QStringLiteral("Unexpected line from the server: ");
     const QString stale = Greeting + u"C: A1 NOOP\nS: $TAG OK done\nC: A2 FETCH 1 *\nS: A1 OK again\n"_qs + message;
     FakeImapServer server(stale);
@@ -246,7 +246,7 @@ TEST(ImapHostileServer, UnknownTagsAreAProtocolFailure)
     EXPECT_FALSE(client->isConnected());
     EXPECT_GT(ticker.ticks(), 0);
 
-    ExpectFetchesFail({
+    expectFetchesFail({
         {"a tag not sent yet", u"S: A2 OK from the future\n"_qs + message, unexpected + u"A2 OK from the future"_qs},
         {"after the message, before its own tag", message.left(message.indexOf(u"S: $TAG"_qs)) + u"S: Q7 NO who?\nS: $TAG OK\n"_qs,
          unexpected + u"Q7 NO who?"_qs},
@@ -257,12 +257,12 @@ TEST(ImapHostileServer, FetchAnswerForAnotherNumberMakesNoMessage)
 {
     const QByteArray foreign = "From: other@x.example\r\nSubject: not asked for\r\n\r\nfour\r\n";
     const QString script = Greeting
-        + u"C: * FETCH 3 (BODY.PEEK[] INTERNALDATE)\n"_qs + FetchAnswer(4, foreign)
+        + u"C: * FETCH 3 (BODY.PEEK[] INTERNALDATE)\n"_qs + fetchAnswer(4, foreign)
         + u"C: * FETCH 3 (BODY.PEEK[] INTERNALDATE)\n"_qs
         + u"RAW * 4 FETCH (UID 3 BODY[] {%1}\\r\\n%2)\\r\\n\nS: $TAG OK Fetch completed.\n"_qs.arg(foreign.size()).arg(
             FakeImapServer::escaped(foreign))
         + u"C: * FETCH 4 (BODY.PEEK[] INTERNALDATE)\n"_qs
-        + FetchAnswer(4, "From: four@x.example\r\nSubject: four as asked\r\n\r\nfour\r\n");
+        + fetchAnswer(4, "From: four@x.example\r\nSubject: four as asked\r\n\r\nfour\r\n");
     FakeImapServer server(script);
     auto client = ConnectedTo(server, LimitMs);
     QList<int> percents;
@@ -361,7 +361,7 @@ TEST(ImapHostileServer, OneMegabyteHeaders)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        FakeImapServer server(Greeting + FetchOne + FetchAnswer(1, c.head, c.copies, c.piece, c.tail));
+        FakeImapServer server(Greeting + FetchOne + fetchAnswer(1, c.head, c.copies, c.piece, c.tail));
         auto client = ConnectedTo(server, 20000);
         Ticker ticker;
         const auto email = client->fetchSingle(1, false);
@@ -387,7 +387,7 @@ TEST(ImapHostileServer, MultipartNestedAThousandDeep)
         message += "--n" + QByteArray::number(i) + "--\r\n";
     message += "--top\r\nContent-Type: text/plain\r\n\r\nshallow\r\n--top--\r\n";
 
-    FakeImapServer server(Greeting + FetchOne + FetchAnswer(1, message));
+    FakeImapServer server(Greeting + FetchOne + fetchAnswer(1, message));
     auto client = ConnectedTo(server, 20000);
     Ticker ticker;
     const auto email = client->fetchSingle(1, false);
@@ -415,7 +415,7 @@ TEST(ImapHostileServer, FiftyMegabyteMessageWithProgressAndBoundedMemory)
 
     const qint64 baselineKb = ResidentKb();
     ResetPeakResident();
-    FakeImapServer server(Greeting + FetchOne + FetchAnswer(1, head, Lines, line, tail));
+    FakeImapServer server(Greeting + FetchOne + fetchAnswer(1, head, Lines, line, tail));
     auto client = ConnectedTo(server, 120000);
     QList<int> percents;
     QObject::connect(client.get(), &ImapClient::percentDone, [&](int p) { percents.append(p); });

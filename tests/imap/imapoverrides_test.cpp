@@ -12,7 +12,7 @@ class Environment {
 public:
     Environment(const QByteArray &host, const QByteArray &port, const QByteArray &ca)
     {
-        for (const char *name : names)
+        for (const char *name : Names)
             m_saved.append(qgetenv(name));
         set(host, port, ca);
     }
@@ -23,9 +23,9 @@ private:
     {
         const QByteArray values[] = {host, port, ca};
         for (int i = 0; i < 3; ++i)
-            values[i].isNull() ? qunsetenv(names[i]) : qputenv(names[i], values[i]);
+            values[i].isNull() ? qunsetenv(Names[i]) : qputenv(Names[i], values[i]);
     }
-    static constexpr const char *names[] = {"QUORVANE_IMAP_HOST", "QUORVANE_IMAP_PORT", "QUORVANE_CA_FILE"};
+    static constexpr const char *Names[] = {"QUORVANE_IMAP_HOST", "QUORVANE_IMAP_PORT", "QUORVANE_CA_FILE"};
     QList<QByteArray> m_saved;
 };
 

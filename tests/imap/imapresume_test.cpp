@@ -13,21 +13,21 @@
 // mailbox again and goes on at the first number not handed over.
 namespace {
 
-QByteArray Numbered(int n)
+QByteArray numbered(int n)
 {
     return QStringLiteral("From: s%1@x.example\r\nSubject: message %1\r\n\r\nbody %1\r\n").arg(n).toUtf8();
 }
 
-QString SignedIn(int exists, int uidValidity = 7)
+QString signedIn(int exists, int uidValidity = 7)
 {
     return FakeSignIn() + FakeSelect(exists).replace(u"S: $TAG"_qs, u"S: * OK [UIDVALIDITY %1] UIDs valid\nS: $TAG"_qs.arg(uidValidity));
 }
 
-QString Answers(int from, int to)
+QString answers(int from, int to)
 {
     QString script;
     for (int n = from; n <= to; ++n)
-        script += FakeFetchAnswer(n, Numbered(n));
+        script += FakeFetchAnswer(n, numbered(n));
     return script;
 }
 
@@ -69,7 +69,7 @@ struct ResumingRun {
     QStringList texts; // the last-error text after each fetch
 };
 
-QStringList Subjects(std::initializer_list<int> numbers)
+QStringList subjects(std::initializer_list<int> numbers)
 {
     QStringList subjects;
     for (int n : numbers)
@@ -87,22 +87,22 @@ TEST(ImapResume, LostConnectionsAreTakenUpWhereTheyBroke)
         QStringList read;
         int connections;
     } cases[] = {
-        {"BYE", {SignedIn(5) + Answers(1, 2) + ByeAt3, SignedIn(5) + Answers(3, 5)}, Subjects({1, 2, 3, 4, 5}), 2},
-        {"reset", {SignedIn(5) + Answers(1, 2) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs, SignedIn(5) + Answers(3, 5)},
-         Subjects({1, 2, 3, 4, 5}), 2},
-        {"silence past the limit", {SignedIn(5) + Answers(1, 2) + u"C: * FETCH 3 *\nSTALL\n"_qs, SignedIn(5) + Answers(3, 5)},
-         Subjects({1, 2, 3, 4, 5}), 2},
+        {"BYE", {signedIn(5) + answers(1, 2) + ByeAt3, signedIn(5) + answers(3, 5)}, subjects({1, 2, 3, 4, 5}), 2},
+        {"reset", {signedIn(5) + answers(1, 2) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs, signedIn(5) + answers(3, 5)},
+         subjects({1, 2, 3, 4, 5}), 2},
+        {"silence past the limit", {signedIn(5) + answers(1, 2) + u"C: * FETCH 3 *\nSTALL\n"_qs, signedIn(5) + answers(3, 5)},
+         subjects({1, 2, 3, 4, 5}), 2},
         {"closed after every message",
-         {SignedIn(5) + Answers(1, 1) + u"CLOSE\n"_qs, SignedIn(5) + Answers(2, 2) + u"CLOSE\n"_qs,
-          SignedIn(5) + Answers(3, 3) + u"CLOSE\n"_qs, SignedIn(5) + Answers(4, 4) + u"CLOSE\n"_qs, SignedIn(5) + Answers(5, 5)},
-         Subjects({1, 2, 3, 4, 5}), 5},
+         {signedIn(5) + answers(1, 1) + u"CLOSE\n"_qs, signedIn(5) + answers(2, 2) + u"CLOSE\n"_qs,
+          signedIn(5) + answers(3, 3) + u"CLOSE\n"_qs, signedIn(5) + answers(4, 4) + u"CLOSE\n"_qs, signedIn(5) + answers(5, 5)},
+         subjects({1, 2, 3, 4, 5}), 5},
         {"a message that breaks every connection",
-         {SignedIn(5) + Answers(1, 2) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs, SignedIn(5) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs,
-          SignedIn(5) + Answers(4, 5)},
-         Subjects({1, 2, 4, 5}), 3},
-        {"UIDVALIDITY changed", {SignedIn(5) + Answers(1, 2) + ByeAt3, SignedIn(5, 8)}, Subjects({1, 2}), 2},
-        {"message count changed", {SignedIn(5) + Answers(1, 2) + ByeAt3, SignedIn(4)}, Subjects({1, 2}), 2},
-        {"sign-in refused three times", {SignedIn(5) + Answers(1, 2) + ByeAt3, LoginRefused}, Subjects({1, 2}), 4},
+         {signedIn(5) + answers(1, 2) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs, signedIn(5) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs,
+          signedIn(5) + answers(4, 5)},
+         subjects({1, 2, 4, 5}), 3},
+        {"UIDVALIDITY changed", {signedIn(5) + answers(1, 2) + ByeAt3, signedIn(5, 8)}, subjects({1, 2}), 2},
+        {"message count changed", {signedIn(5) + answers(1, 2) + ByeAt3, signedIn(4)}, subjects({1, 2}), 2},
+        {"sign-in refused three times", {signedIn(5) + answers(1, 2) + ByeAt3, LoginRefused}, subjects({1, 2}), 4},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -121,7 +121,7 @@ TEST(ImapResume, LostConnectionsAreTakenUpWhereTheyBroke)
 TEST(ImapResume, GivenUpAfterThreeTriesWithGrowingPauses)
 {
     // Pauses of 100 ms, then 200 ms, between the three tries.
-    ResumingRun run({SignedIn(5) + Answers(1, 2) + ByeAt3, LoginRefused}, 100);
+    ResumingRun run({signedIn(5) + answers(1, 2) + ByeAt3, LoginRefused}, 100);
     QElapsedTimer clock;
     clock.start();
     run.readAll();
@@ -134,7 +134,7 @@ TEST(ImapResume, GivenUpAfterThreeTriesWithGrowingPauses)
 TEST(ImapResume, StopDuringThePauseEndsTheRun)
 {
     // A pause of a minute: only the abort poll can end it in time.
-    ResumingRun run({SignedIn(5) + Answers(1, 2) + ByeAt3, LoginRefused}, 60000);
+    ResumingRun run({signedIn(5) + answers(1, 2) + ByeAt3, LoginRefused}, 60000);
     // Stop as soon as the first try has been refused: the next poll is the pause's.
     QObject::connect(&run.client, &ImapClient::abortCheck,
                      [&](bool &abort) { abort = run.client.lastErrorText().contains(u"Try later"_qs); });
@@ -142,7 +142,7 @@ TEST(ImapResume, StopDuringThePauseEndsTheRun)
     clock.start();
     run.readAll();
     EXPECT_LT(clock.elapsed(), 30000) << "the pause ended at the Stop";
-    EXPECT_EQ(run.read, Subjects({1, 2}));
+    EXPECT_EQ(run.read, subjects({1, 2}));
     EXPECT_EQ(run.client.lastFailure(), ImapFailure::Aborted);
     EXPECT_EQ(run.server.connectionCount(), 2) << "no try after the Stop";
     EXPECT_FALSE(run.client.isConnected());

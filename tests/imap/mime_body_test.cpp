@@ -9,15 +9,15 @@ using namespace Qt::Literals::StringLiterals;
 
 TEST(MimeBodies, AlternativeGivesBothBodiesWithLfLineEnds)
 {
-    const Email email = readMimeFile("alternative.eml");
+    const Email email = ReadMimeFile("alternative.eml");
     EXPECT_EQ(email.PlainTextBody, u"Hello Bob,\nthe figures are attached.\n"_s);
     EXPECT_EQ(email.HTMLTextBody, u"<p>Hello Bob,<br>the figures are attached.</p>\n"_s);
-    EXPECT_EQ(email.Date, serverInternalDate()); // its Date header is the same instant
+    EXPECT_EQ(email.Date, ServerInternalDate()); // its Date header is the same instant
 
     // A message stored with bare LF reads the same.
-    QByteArray lfOnly = mimeFile("alternative.eml");
+    QByteArray lfOnly = MimeFile("alternative.eml");
     lfOnly.replace("\r\n", "\n");
-    const Email fromLf = ReadEmail(lfOnly, serverInternalDate());
+    const Email fromLf = ReadEmail(lfOnly, ServerInternalDate());
     EXPECT_EQ(fromLf.PlainTextBody, email.PlainTextBody);
     EXPECT_EQ(fromLf.HTMLTextBody, email.HTMLTextBody);
     EXPECT_EQ(fromLf.From, email.From);
@@ -25,7 +25,7 @@ TEST(MimeBodies, AlternativeGivesBothBodiesWithLfLineEnds)
 
 TEST(MimeBodies, QuotedPrintableLatin1)
 {
-    const Email email = readMimeFile("qp-latin1.eml");
+    const Email email = ReadMimeFile("qp-latin1.eml");
     EXPECT_EQ(email.PlainTextBody,
               u"Umlaute: ä ö ü ß und ÄÖÜ.\n"
               "Diese Zeile ist sehr lang und wird mit einem weichen Zeilenumbruch fortgesetzt, "
@@ -36,14 +36,14 @@ TEST(MimeBodies, QuotedPrintableLatin1)
 
 TEST(MimeBodies, Base64Utf8WithCharactersBeyondTheBmp)
 {
-    const Email email = readMimeFile("base64-utf8.eml");
+    const Email email = ReadMimeFile("base64-utf8.eml");
     EXPECT_EQ(email.PlainTextBody, u"Grüße aus Köln 😀\nZweite Zeile: 𝄞 Ende\n"_s);
     EXPECT_EQ(email.HTMLTextBody, QString());
 }
 
 TEST(MimeBodies, HtmlOnlyInWindows1252)
 {
-    const Email email = readMimeFile("html-only.eml");
+    const Email email = ReadMimeFile("html-only.eml");
     EXPECT_EQ(email.PlainTextBody, QString());
     EXPECT_EQ(email.HTMLTextBody, u"<html><body><p>Nur heute: € 50 – „Sonderpreis“</p></body></html>\n"_s);
 }
@@ -52,7 +52,7 @@ TEST(MimeBodies, OnlyAnAttachmentDispositionMakesAnAttachment)
 {
     // A text attachment first; then the body parts, one named in Content-Type, one inline with a
     // file name; then a PDF.
-    const Email email = readMimeFile("attachments.eml");
+    const Email email = ReadMimeFile("attachments.eml");
     EXPECT_EQ(email.PlainTextBody, u"Please find the report attached."_s);
     EXPECT_EQ(email.HTMLTextBody, u"<p>Please find the report attached.</p>"_s);
     EXPECT_EQ(email.Subject, u"Report and notes"_s);
@@ -60,14 +60,14 @@ TEST(MimeBodies, OnlyAnAttachmentDispositionMakesAnAttachment)
 
 TEST(MimeBodies, NestedMultipartsDepthFirst)
 {
-    const Email email = readMimeFile("nested.eml");
+    const Email email = ReadMimeFile("nested.eml");
     EXPECT_EQ(email.PlainTextBody, u"Plain text deep inside."_s);
     EXPECT_EQ(email.HTMLTextBody, u"<p>HTML deep inside <img src=\"cid:logo\"></p>"_s);
 }
 
 TEST(MimeBodies, AttachedMessageIsNotEntered)
 {
-    const Email email = readMimeFile("forwarded.eml");
+    const Email email = ReadMimeFile("forwarded.eml");
     EXPECT_EQ(email.PlainTextBody, QString());
     EXPECT_EQ(email.HTMLTextBody, u"<p>See the forwarded message.</p>"_s);
     EXPECT_EQ(email.From, u"Ann Example <ann@example.org>"_s);
@@ -77,14 +77,14 @@ TEST(MimeBodies, AttachedMessageIsNotEntered)
 
 TEST(MimeCharsets, Undeclared8BitBodyIsUtf8WhenValidElseWindows1252)
 {
-    EXPECT_EQ(readMimeFile("undeclared-latin1.eml").PlainTextBody, u"Grüße, der Preis ist 5 €.\n"_s);
-    EXPECT_EQ(readMimeFile("undeclared-utf8.eml").PlainTextBody, u"Grüße, der Preis ist 5 €.\n"_s);
+    EXPECT_EQ(ReadMimeFile("undeclared-latin1.eml").PlainTextBody, u"Grüße, der Preis ist 5 €.\n"_s);
+    EXPECT_EQ(ReadMimeFile("undeclared-utf8.eml").PlainTextBody, u"Grüße, der Preis ist 5 €.\n"_s);
 }
 
 TEST(MimeCharsets, UnknownCharsetFallsBack)
 {
     // Same unknown label on both parts: Latin-1 bytes in the plain part, UTF-8 in the HTML part.
-    const Email email = readMimeFile("unknown-charset.eml");
+    const Email email = ReadMimeFile("unknown-charset.eml");
     EXPECT_EQ(email.PlainTextBody, u"Café crème"_s);
     EXPECT_EQ(email.HTMLTextBody, u"<p>Café crème</p>"_s);
 }
@@ -93,9 +93,9 @@ TEST(MimeCharsets, DeclaredCharsetThatDoesNotFitFallsBack)
 {
     // Labelled US-ASCII and UTF-8 but written in windows-1252, as old clients do.
     const Email ascii = ReadEmail("Content-Type: text/plain; charset=us-ascii\r\n\r\n5 \x80 f\xfcr dich\r\n",
-                                  serverInternalDate());
+                                  ServerInternalDate());
     EXPECT_EQ(ascii.PlainTextBody, u"5 € für dich\n"_s);
-    const Email utf8 = ReadEmail("Content-Type: text/plain; charset=utf-8\r\n\r\nna\xefve\r\n", serverInternalDate());
+    const Email utf8 = ReadEmail("Content-Type: text/plain; charset=utf-8\r\n\r\nna\xefve\r\n", ServerInternalDate());
     EXPECT_EQ(utf8.PlainTextBody, u"naïve\n"_s);
 }
 
@@ -103,12 +103,12 @@ TEST(MimeCharsets, KnownLegacyCharsetsConvert)
 {
     const Email koi8 = ReadEmail("Subject: =?koi8-r?B?8NLJ18XU?=\r\nContent-Type: text/plain; charset=koi8-r\r\n"
                                  "\r\n\xf0\xd2\xc9\xd7\xc5\xd4\r\n",
-                                 serverInternalDate());
+                                 ServerInternalDate());
     EXPECT_EQ(koi8.Subject, u"Привет"_s);
     EXPECT_EQ(koi8.PlainTextBody, u"Привет\n"_s);
     const Email utf16 = ReadEmail(QByteArray("Content-Type: text/plain; charset=utf-16le\r\n"
                                              "Content-Transfer-Encoding: base64\r\n\r\nSABpACEA\r\n"),
-                                  serverInternalDate());
+                                  ServerInternalDate());
     EXPECT_EQ(utf16.PlainTextBody, u"Hi!"_s);
 }
 
@@ -117,10 +117,10 @@ TEST(MimeBodies, MissingSubtypeOrMalformedContentTypeIsPlainText)
     for (const char *type : {"text", "<html>", "text/", ""}) {
         SCOPED_TRACE(type);
         const Email email = ReadEmail(QByteArray("Subject: t\r\nContent-Type: ") + type + "\r\n\r\nHello\r\n",
-                                      serverInternalDate());
+                                      ServerInternalDate());
         EXPECT_EQ(email.PlainTextBody, u"Hello\n"_s);
     }
-    EXPECT_EQ(ReadEmail("Content-Type: application/octet-stream\r\n\r\nHello\r\n", serverInternalDate()).PlainTextBody,
+    EXPECT_EQ(ReadEmail("Content-Type: application/octet-stream\r\n\r\nHello\r\n", ServerInternalDate()).PlainTextBody,
               QString());
 }
 
@@ -139,7 +139,7 @@ TEST(MimeBodies, WithoutTextOfItsOwnTheFirstEnclosedMessageGivesTheBodies)
         "Content-Disposition: attachment\r\n\r\n" + inner + "--m--\r\n",
     };
     for (const QByteArray &raw : messages) {
-        const Email email = ReadEmail(raw, serverInternalDate());
+        const Email email = ReadEmail(raw, ServerInternalDate());
         EXPECT_EQ(email.Subject, u"Outer"_s);
         EXPECT_EQ(email.PlainTextBody, u"Inner plain."_s);
         EXPECT_EQ(email.HTMLTextBody, u"<p>Inner HTML.</p>"_s);
@@ -163,7 +163,7 @@ TEST(MimeBodies, LinesThatAreNotHeaderFieldsAreBodyText)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.raw.toStdString());
-        const Email email = ReadEmail(c.raw, serverInternalDate());
+        const Email email = ReadEmail(c.raw, ServerInternalDate());
         EXPECT_EQ(email.Subject, c.subject);
         EXPECT_EQ(email.PlainTextBody, c.plain);
         EXPECT_EQ(email.HTMLTextBody, c.html);
@@ -174,6 +174,6 @@ TEST(MimeBodies, TextUnderAWrongBase64HeaderIsShownAsItStands)
 {
     const Email email = ReadEmail("Content-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\n"
                                   "Plain words here\r\nand here\r\n",
-                                  serverInternalDate());
+                                  ServerInternalDate());
     EXPECT_EQ(email.PlainTextBody, u"Plain words here\nand here\n"_s);
 }

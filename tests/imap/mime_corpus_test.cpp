@@ -82,12 +82,12 @@ TEST(MimeCorpus, EveryMessageReadsAsAnIndependentReaderReadsIt)
     ASSERT_GE(paths.size(), 80) << "the corpus packages are missing: run scripts/setup-debian.sh";
 
     const QJsonObject judged =
-        QJsonDocument::fromJson(runTool(QStringLiteral("/usr/bin/python3"),
+        QJsonDocument::fromJson(RunTool(QStringLiteral("/usr/bin/python3"),
                                         QStringList{QStringLiteral(QUORVANE_READ_MAIL)} + paths))
             .object();
     QList<Accepted> accepted = acceptedDifferences();
     for (qsizetype i = 0; i < paths.size(); ++i) {
-        const Email ours = ReadEmail(served(paths[i]), serverInternalDate());
+        const Email ours = ReadEmail(served(paths[i]), ServerInternalDate());
         const QJsonObject theirs = judged.value(paths[i]).toObject();
         const std::pair<const char *, QJsonValue> values[] = {
             {"fromName", ours.FromName},

@@ -9,7 +9,7 @@ Email readFinding(const char *name)
 {
     QFile file(QStringLiteral(QUORVANE_TEST_DATA_DIR "/fuzz/regressions/") + QString::fromUtf8(name));
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return ReadEmail(file.readAll(), serverInternalDate());
+    return ReadEmail(file.readAll(), ServerInternalDate());
 }
 
 } // namespace

@@ -39,7 +39,7 @@ private:
 
 TEST(MimeHeaders, DisplayNameAndAddressOfTheSender)
 {
-    const Email email = readMimeFile("alternative.eml");
+    const Email email = ReadMimeFile("alternative.eml");
     EXPECT_EQ(email.From, u"Ann Example <ann@example.org>"_s);
     EXPECT_EQ(email.FromName, u"Ann Example"_s);
     EXPECT_EQ(email.FromAddress, u"ann@example.org"_s);
@@ -48,12 +48,12 @@ TEST(MimeHeaders, DisplayNameAndAddressOfTheSender)
 
 TEST(MimeHeaders, SenderWithoutDisplayNameShowsJustTheAddress)
 {
-    const Email bare = readMimeFile("no-display-name.eml");
+    const Email bare = ReadMimeFile("no-display-name.eml");
     EXPECT_EQ(bare.From, u"carol@example.com"_s);
     EXPECT_EQ(bare.FromName, QString());
     EXPECT_EQ(bare.FromAddress, u"carol@example.com"_s);
 
-    const Email angled = ReadEmail("From: <dave@example.com>\r\nSubject: x\r\n\r\n", serverInternalDate());
+    const Email angled = ReadEmail("From: <dave@example.com>\r\nSubject: x\r\n\r\n", ServerInternalDate());
     EXPECT_EQ(angled.From, u"dave@example.com"_s);
     EXPECT_EQ(angled.FromName, QString());
     EXPECT_EQ(angled.FromAddress, u"dave@example.com"_s);
@@ -62,7 +62,7 @@ TEST(MimeHeaders, SenderWithoutDisplayNameShowsJustTheAddress)
 TEST(MimeHeaders, FirstMailboxOfSeveralAndQuotedNames)
 {
     const Email email = ReadEmail("From: \"Example, Ann\" <ann@example.org>, Bob <bob@example.net>\r\n\r\n",
-                                  serverInternalDate());
+                                  ServerInternalDate());
     EXPECT_EQ(email.From, u"\"Example, Ann\" <ann@example.org>, Bob <bob@example.net>"_s);
     EXPECT_EQ(email.FromName, u"Example, Ann"_s);
     EXPECT_EQ(email.FromAddress, u"ann@example.org"_s);
@@ -70,19 +70,19 @@ TEST(MimeHeaders, FirstMailboxOfSeveralAndQuotedNames)
 
 TEST(MimeHeaders, EncodedWordsAreDecodedAndJoined)
 {
-    const Email latin1 = readMimeFile("qp-latin1.eml");
+    const Email latin1 = ReadMimeFile("qp-latin1.eml");
     EXPECT_EQ(latin1.From, u"Jörg Müller <joerg@example.de>"_s);
     EXPECT_EQ(latin1.FromName, u"Jörg Müller"_s);
     EXPECT_EQ(latin1.FromAddress, u"joerg@example.de"_s);
     EXPECT_EQ(latin1.Subject, u"Grüße"_s);
 
     // A UTF-8 B-word with an emoji next to a Latin-1 Q-word: the space between them goes.
-    const Email mixed = readMimeFile("base64-utf8.eml");
+    const Email mixed = ReadMimeFile("base64-utf8.eml");
     EXPECT_EQ(mixed.Subject, u"Grüße 😀 und Köln"_s);
     EXPECT_EQ(mixed.FromName, u"Zoë Ünal"_s);
     EXPECT_EQ(mixed.From, u"Zoë Ünal <zoe@example.com>"_s);
 
-    const Email windows = readMimeFile("html-only.eml");
+    const Email windows = ReadMimeFile("html-only.eml");
     EXPECT_EQ(windows.Subject, u"Angebot € 50"_s);
 }
 
@@ -90,29 +90,29 @@ TEST(MimeHeaders, BrokenEncodedWordsStillReadable)
 {
     // An unknown charset falls back to UTF-8 / windows-1252; a UTF-8 character split over two
     // words is put back together.
-    const Email email = readMimeFile("unknown-charset.eml");
+    const Email email = ReadMimeFile("unknown-charset.eml");
     EXPECT_EQ(email.Subject, u"Café and Grüße"_s);
 }
 
 TEST(MimeHeaders, Undeclared8BitHeadersFallBack)
 {
-    const Email legacy = readMimeFile("undeclared-latin1.eml");
+    const Email legacy = ReadMimeFile("undeclared-latin1.eml");
     EXPECT_EQ(legacy.Subject, u"Präsentation – Entwurf"_s);
     EXPECT_EQ(legacy.From, u"René Dupont <rene@example.fr>"_s);
     EXPECT_EQ(legacy.FromName, u"René Dupont"_s);
 
-    const Email utf8 = readMimeFile("undeclared-utf8.eml");
+    const Email utf8 = ReadMimeFile("undeclared-utf8.eml");
     EXPECT_EQ(utf8.Subject, u"Präsentation – Entwurf"_s);
     EXPECT_EQ(utf8.FromName, u"René Dupont"_s);
 
-    const Email invalid = ReadEmail("Subject: \xff\xfe well\r\n\r\n", serverInternalDate());
+    const Email invalid = ReadEmail("Subject: \xff\xfe well\r\n\r\n", ServerInternalDate());
     EXPECT_EQ(invalid.Subject, u"ÿþ well"_s);
 }
 
 TEST(MimeDates, DateHeaderInLocalTime)
 {
     const LocalZone berlin("Europe/Berlin");
-    const Email email = readMimeFile("offset-date.eml"); // 09:30 +0530
+    const Email email = ReadMimeFile("offset-date.eml"); // 09:30 +0530
     EXPECT_EQ(email.Date.timeSpec(), Qt::LocalTime);
     EXPECT_EQ(email.Date.toUTC(), QDateTime(QDate(2023, 11, 20), QTime(4, 0), QTimeZone::utc()));
     EXPECT_EQ(email.Date.toString(Qt::ISODate), u"2023-11-20T05:00:00"_s);
@@ -125,17 +125,17 @@ TEST(MimeDates, MissingOrUnreadableDateUsesInternalDate)
                                                       {"bad-date.eml", u"Broken date"_s}};
     for (const auto &[name, subject] : cases) {
         SCOPED_TRACE(name);
-        const Email email = readMimeFile(name);
+        const Email email = ReadMimeFile(name);
         EXPECT_EQ(email.Subject, subject);
         EXPECT_EQ(email.Date.timeSpec(), Qt::LocalTime);
-        EXPECT_EQ(email.Date, serverInternalDate());
+        EXPECT_EQ(email.Date, ServerInternalDate());
         EXPECT_EQ(email.Date.toString(Qt::ISODate), u"2023-11-14T23:13:20"_s);
     }
 }
 
 TEST(MimeDates, NoDateAtAllIsInvalid)
 {
-    const Email email = ReadEmail(mimeFile("missing-date.eml"), QDateTime());
+    const Email email = ReadEmail(MimeFile("missing-date.eml"), QDateTime());
     EXPECT_FALSE(email.Date.isValid());
     EXPECT_EQ(email.Subject, u"No date here"_s);
 }
@@ -150,7 +150,7 @@ TEST(MimeHeaders, AdjacentBase64WordsAreDecodedOneByOne)
     for (const auto &[words, text] : cases) {
         SCOPED_TRACE(words.toStdString());
         const Email email =
-            ReadEmail("From: " + words + " <j@example.de>\r\nSubject: " + words + "\r\n\r\n", serverInternalDate());
+            ReadEmail("From: " + words + " <j@example.de>\r\nSubject: " + words + "\r\n\r\n", ServerInternalDate());
         EXPECT_EQ(email.Subject, text);
         EXPECT_EQ(email.FromName, text);
         EXPECT_EQ(email.From, text + u" <j@example.de>"_s);
@@ -173,7 +173,7 @@ TEST(MimeHeaders, AFromThatIsNoAddressListKeepsItsText)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.header.toStdString());
-        const Email email = ReadEmail("From: " + c.header + "\r\nSubject: x\r\n\r\n", serverInternalDate());
+        const Email email = ReadEmail("From: " + c.header + "\r\nSubject: x\r\n\r\n", ServerInternalDate());
         EXPECT_EQ(email.From, c.from);
         EXPECT_EQ(email.FromName, c.name);
         EXPECT_EQ(email.FromAddress, c.address);
@@ -183,7 +183,7 @@ TEST(MimeHeaders, AFromThatIsNoAddressListKeepsItsText)
 TEST(MimeHeaders, AFoldedDisplayNameIsUnfolded)
 {
     for (const QByteArray name : {"\"Ann\r\n Example\"", "Ann\r\n Example"}) {
-        const Email email = ReadEmail("From: " + name + " <ann@example.org>\r\n\r\n", serverInternalDate());
+        const Email email = ReadEmail("From: " + name + " <ann@example.org>\r\n\r\n", ServerInternalDate());
         EXPECT_EQ(email.FromName, u"Ann Example"_s);
         EXPECT_EQ(email.From, u"Ann Example <ann@example.org>"_s);
     }

@@ -10,13 +10,13 @@
 #include <gtest/gtest.h>
 
 // The INTERNALDATE the server would report alongside the message.
-inline QDateTime serverInternalDate()
+inline QDateTime ServerInternalDate()
 {
     return QDateTime(QDate(2023, 11, 14), QTime(22, 13, 20), QTimeZone::utc());
 }
 
 // The .eml files are kept with LF line ends for reading; IMAP delivers CRLF, so convert.
-inline QByteArray mimeFile(const char *name)
+inline QByteArray MimeFile(const char *name)
 {
     QFile file(QStringLiteral(QUORVANE_TEST_DATA_DIR "/mime/") + QString::fromUtf8(name));
     if (!file.open(QIODevice::ReadOnly)) {
@@ -26,7 +26,7 @@ inline QByteArray mimeFile(const char *name)
     return file.readAll().replace("\n", "\r\n");
 }
 
-inline Email readMimeFile(const char *name)
+inline Email ReadMimeFile(const char *name)
 {
-    return ReadEmail(mimeFile(name), serverInternalDate());
+    return ReadEmail(MimeFile(name), ServerInternalDate());
 }

@@ -21,7 +21,7 @@ namespace {
 const QString Done = QStringLiteral("Done.");
 const QString InvalidLogin = QStringLiteral("Invalid login. Please double-check your username and password.\r\n\r\n");
 
-QList<QByteArray> Numbered(int count)
+QList<QByteArray> numbered(int count)
 {
     QList<QByteArray> messages;
     for (int n = 1; n <= count; ++n)
@@ -62,13 +62,13 @@ struct RetrievalTest : ::testing::Test {
 };
 
 // Script lines of a server that signs in and selects a folder of `exists` messages.
-QString SignInAndSelect(int exists)
+QString signInAndSelect(int exists)
 {
     return FakeSignIn() + FakeSelect(exists);
 }
 
 // Points the commands at the scripted server, trusting the tests' CA (before a harness is made).
-void PointAt(const FakeImapServer &server)
+void pointAt(const FakeImapServer &server)
 {
     DovecotFixture::instance().exportEnvironment();
     qputenv("QUORVANE_IMAP_HOST", server.host().toUtf8());
@@ -76,7 +76,7 @@ void PointAt(const FakeImapServer &server)
 }
 
 // Signs in to the scripted server as the connect command does and chooses its INBOX.
-void ConnectToInbox(ResultsHarness &h, const FakeImapServer &server)
+void connectToInbox(ResultsHarness &h, const FakeImapServer &server)
 {
     ASSERT_TRUE(h.connectTo(server.host(), server.port(), QStringLiteral("ann"), QStringLiteral("pw"),
                             QStringLiteral("INBOX")))
@@ -87,7 +87,7 @@ void ConnectToInbox(ResultsHarness &h, const FakeImapServer &server)
 
 TEST_F(RetrievalTest, GetAllListsEveryMessageInOrder)
 {
-    connectWith(Numbered(3));
+    connectWith(numbered(3));
     h->bRuleMatched = true;
     h->list->appendRow(QStringLiteral("left over"));
     bool runMode = false;
@@ -149,7 +149,7 @@ TEST_F(RetrievalTest, FilterIsReadForEveryMessage)
 
 TEST_F(RetrievalTest, GetSomeReadsTheRangeWithProgress)
 {
-    connectWith(Numbered(25));
+    connectWith(numbered(25));
     QString progressAt12;
     h->afterListing = [&](qint32 uID) {
         if (uID == 12)
@@ -180,7 +180,7 @@ TEST_F(RetrievalTest, GetSomeReadsTheRangeWithProgress)
 
 TEST_F(RetrievalTest, GetSomeWithAnEmptyRangeOrAClosedDialog)
 {
-    connectWith(Numbered(4));
+    connectWith(numbered(4));
     h->list->appendRow(QStringLiteral("kept"));
     h->list->UpdateCounters(false);
     h->bRuleMatched = true;
@@ -209,13 +209,13 @@ TEST_F(RetrievalTest, GetSomeWithAnEmptyRangeOrAClosedDialog)
 
 TEST_F(RetrievalTest, GetAllAfterAClosedRangeDialogStillSaysDone)
 {
-    connectWith(Numbered(2));
+    connectWith(numbered(2));
     boxes.queueDialog([](QDialog &shown) { shown.close(); });
     h->clickGetSome();
     ASSERT_TRUE(boxes.messages().isEmpty());
 
     // Connected again, so the next run uses the held session and signs in no new one.
-    connectWith(Numbered(2));
+    connectWith(numbered(2));
     h->clickGetAll();
     EXPECT_EQ(h->list->rowCount(), 2);
     EXPECT_EQ(boxes.messages(), QStringList{Done});
@@ -258,7 +258,7 @@ TEST_F(RetrievalTest, RefusedBeforeSignInOrWithoutAFolder)
 
 TEST_F(RetrievalTest, SecondRunSignsInANewSessionAndAFailedSignInEndsSilently)
 {
-    connectWith(Numbered(2));
+    connectWith(numbered(2));
     const auto connected = h->oChilkat->get();
     std::shared_ptr<clsChilkatIMAP> during;
     h->afterListing = [&](qint32) { during = h->oChilkat->get(); };
@@ -280,7 +280,7 @@ TEST_F(RetrievalTest, SecondRunSignsInANewSessionAndAFailedSignInEndsSilently)
 
 TEST_F(RetrievalTest, StopAfterARowAddsNoMoreRows)
 {
-    connectWith(Numbered(8));
+    connectWith(numbered(8));
     std::shared_ptr<clsChilkatIMAP> session;
     h->afterListing = [&](qint32 uID) {
         if (uID == 3) {
@@ -304,7 +304,7 @@ TEST_F(RetrievalTest, StopAfterARowAddsNoMoreRows)
 
 TEST_F(RetrievalTest, GetSomeStartedWhileAStoppedGetAllUnwindsLeavesBothButtonsAtRest)
 {
-    connectWith(Numbered(5));
+    connectWith(numbered(5));
     boxes.queueDialog([](QDialog &shown) {
         QTest::mouseClick(static_cast<Form2 &>(shown).continueButton(), Qt::LeftButton);
     });
@@ -324,7 +324,7 @@ TEST_F(RetrievalTest, GetSomeStartedWhileAStoppedGetAllUnwindsLeavesBothButtonsA
 
 TEST_F(RetrievalTest, DisconnectDuringARunStopsItFirst)
 {
-    connectWith(Numbered(6));
+    connectWith(numbered(6));
     std::shared_ptr<clsChilkatIMAP> session;
     h->afterListing = [&](qint32 uID) {
         if (uID != 2)
@@ -349,18 +349,18 @@ TEST_F(RetrievalTest, DisconnectDuringARunStopsItFirst)
 
 TEST(RetrievalSlowServerTest, StopDuringAStalledFetch)
 {
-    const QList<QByteArray> messages = Numbered(2);
+    const QList<QByteArray> messages = numbered(2);
     // Connection 1: the connect command and the count; connection 2: the reading run.
-    const QString first = SignInAndSelect(5).replace(QStringLiteral("C: * SELECT *"),
+    const QString first = signInAndSelect(5).replace(QStringLiteral("C: * SELECT *"),
                                                      QStringLiteral("C: * LIST *\nS: * LIST () \"/\" INBOX\n"
                                                                     "S: $TAG OK List completed\nC: * SELECT *"));
-    const QString second = SignInAndSelect(5) + FakeFetchAnswer(1, messages[0]) + FakeFetchAnswer(2, messages[1])
+    const QString second = signInAndSelect(5) + FakeFetchAnswer(1, messages[0]) + FakeFetchAnswer(2, messages[1])
         + QStringLiteral("C: * FETCH 3 (BODY.PEEK[] INTERNALDATE)\nSTALL\n");
     FakeImapServer server(QStringList{first, second});
-    PointAt(server);
+    pointAt(server);
     ScriptedMessages boxes;
     ResultsHarness h;
-    ASSERT_NO_FATAL_FAILURE(ConnectToInbox(h, server));
+    ASSERT_NO_FATAL_FAILURE(connectToInbox(h, server));
 
     bool stopClicked = false;
     std::shared_ptr<clsChilkatIMAP> session;
@@ -375,7 +375,7 @@ TEST(RetrievalSlowServerTest, StopDuringAStalledFetch)
     h.clickGetAll();
     EXPECT_TRUE(stopClicked);
     EXPECT_TRUE(server.mismatch().isEmpty()) << server.mismatch().toStdString();
-    // Fetches may be sent ahead, but never past the folder's size.
+    // fetches may be sent ahead, but never past the folder's size.
     const QStringList fetches = server.clientLines().filter(QStringLiteral(" FETCH "));
     EXPECT_TRUE(fetches.filter(QStringLiteral(" FETCH 3 ")).size() == 1);
     EXPECT_TRUE(fetches.filter(QStringLiteral(" FETCH 6 ")).isEmpty());
@@ -410,10 +410,10 @@ TEST(RetrievalSlowServerTest, StopBeforeReadingShowsNoFailureAndNoDone)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         FakeImapServer server(c.scripts);
-        PointAt(server);
+        pointAt(server);
         ScriptedMessages boxes;
         ResultsHarness h;
-        ASSERT_NO_FATAL_FAILURE(ConnectToInbox(h, server));
+        ASSERT_NO_FATAL_FAILURE(connectToInbox(h, server));
         if (c.newSession)
             h.oChilkat->reset();
         QTimer::singleShot(300, &h.window, [&] { h.clickGetAll(); });
@@ -430,10 +430,10 @@ TEST(RetrievalSlowServerTest, ARunThatCannotSignInToReadEndsWithoutDone)
 {
     const QString refused = FakeSignIn().replace(u"S: $TAG OK Logged in"_qs, u"S: $TAG NO [AUTHENTICATIONFAILED] Nope."_qs);
     FakeImapServer server({FakeSignIn() + FakeListInbox() + FakeSelect(5), refused});
-    PointAt(server);
+    pointAt(server);
     ScriptedMessages boxes;
     ResultsHarness h;
-    ASSERT_NO_FATAL_FAILURE(ConnectToInbox(h, server));
+    ASSERT_NO_FATAL_FAILURE(connectToInbox(h, server));
     h.clickGetAll();
     EXPECT_EQ(boxes.messages(), (QStringList{InvalidLogin, u"Connection failed. Check username and password."_qs}));
     DovecotFixture::instance().exportEnvironment();

@@ -18,7 +18,7 @@ namespace {
 
 const QString Done = QStringLiteral("Done.");
 
-QByteArray Numbered(int n)
+QByteArray numbered(int n)
 {
     return TestMessage(QStringLiteral("Sender %1").arg(n), QStringLiteral("s%1@x.example").arg(n),
                        QStringLiteral("message %1").arg(n), QStringLiteral("body %1").arg(n));
@@ -101,7 +101,7 @@ struct HostileRun {
     ResultsHarness h;
 };
 
-QString Unread(int unread, int asked)
+QString unread(int unread, int asked)
 {
     return u"Done.\r\n\r\n%1 of %2 messages could not be read. The error log tells why: %3"_qs.arg(unread).arg(asked).arg(
         ErrorLogPath());
@@ -111,9 +111,9 @@ QString Unread(int unread, int asked)
 
 TEST(RetrievalHostileServerTest, ByeInTheMiddleOfARunIsTakenUpOnANewConnection)
 {
-    HostileRun run(5, {FakeFetchAnswer(1, Numbered(1)) + FakeFetchAnswer(2, Numbered(2))
+    HostileRun run(5, {FakeFetchAnswer(1, numbered(1)) + FakeFetchAnswer(2, numbered(2))
                            + QStringLiteral("C: * FETCH 3 *\nS: * BYE Server shutting down\nCLOSE\n"),
-                       FakeFetchAnswer(3, Numbered(3)) + FakeFetchAnswer(4, Numbered(4)) + FakeFetchAnswer(5, Numbered(5))});
+                       FakeFetchAnswer(3, numbered(3)) + FakeFetchAnswer(4, numbered(4)) + FakeFetchAnswer(5, numbered(5))});
     EXPECT_GT(run.getAll(), 0);
     EXPECT_EQ(run.h.listedIds, (QList<qint32>{1, 2, 3, 4, 5}));
     EXPECT_EQ(run.h.Label1->text(), QStringLiteral("Total Number Of Emails: 5"));
@@ -124,7 +124,7 @@ TEST(RetrievalHostileServerTest, ByeInTheMiddleOfARunIsTakenUpOnANewConnection)
 TEST(RetrievalHostileServerTest, AServerThatDropsEveryNewConnectionEndsTheRunWithWhatWasNotRead)
 {
     // Each connection after the run's first is dropped right after its select.
-    HostileRun run(5, {FakeFetchAnswer(1, Numbered(1)) + FakeFetchAnswer(2, Numbered(2))
+    HostileRun run(5, {FakeFetchAnswer(1, numbered(1)) + FakeFetchAnswer(2, numbered(2))
                            + QStringLiteral("C: * FETCH 3 *\nS: * BYE Server shutting down\nCLOSE\n"),
                        QStringLiteral("CLOSE\n")});
     std::shared_ptr<clsChilkatIMAP> session;
@@ -134,19 +134,19 @@ TEST(RetrievalHostileServerTest, AServerThatDropsEveryNewConnectionEndsTheRunWit
     EXPECT_EQ(run.server.connectionCount(), 2 + 3) << "three tries to sign in again";
     ASSERT_TRUE(session);
     EXPECT_EQ(session->CurrentLocation(), 4) << "3 given up, 4 tried on the last try, nothing more";
-    run.expectAtRest(Unread(3, 5));
+    run.expectAtRest(unread(3, 5));
 }
 
 TEST(RetrievalHostileServerTest, AMessageThatCannotBeReadIsSkippedAndCounted)
 {
-    const QByteArray second = Numbered(2);
+    const QByteArray second = numbered(2);
     // About 3 s at a byte every 5 ms, against a limit of 1 s of silence.
     const QByteArray slow = TestMessage(QStringLiteral("Slow"), QStringLiteral("slow@x.example"),
                                         QStringLiteral("message 2"), QString(400, u's'));
     const QString literalStart = QStringLiteral("RAW * 2 FETCH (BODY[] {%1}\\r\\n%2\n")
                                      .arg(second.size())
                                      .arg(FakeImapServer::escaped(second.left(second.size() / 2)));
-    const QString third = FakeFetchAnswer(3, Numbered(3));
+    const QString third = FakeFetchAnswer(3, numbered(3));
     const struct {
         const char *name;
         QString answer; // to every FETCH of message 2
@@ -158,8 +158,8 @@ TEST(RetrievalHostileServerTest, AMessageThatCannotBeReadIsSkippedAndCounted)
         {"line that never ends", u"RAW * 2 FETCH (FLAGS (\nREPEAT * \\\\Seen \n"_qs, true, {1, 3}},
         {"unknown tag", u"S: A77 OK Fetch completed\n"_qs, true, {1, 3}},
         {"another number's message",
-         u"RAW * 3 FETCH (BODY[] {%1}\\r\\n%2)\\r\\n\nS: $TAG OK Fetch completed\n"_qs.arg(Numbered(3).size()).arg(
-             FakeImapServer::escaped(Numbered(3))),
+         u"RAW * 3 FETCH (BODY[] {%1}\\r\\n%2)\\r\\n\nS: $TAG OK Fetch completed\n"_qs.arg(numbered(3).size()).arg(
+             FakeImapServer::escaped(numbered(3))),
          false, {1, 3}},
         // Never silent for 1 s: read whole.
         {"slow drip", u"DRIP 5 * 2 FETCH (BODY[] {%1}\\r\\n%2)\\r\\n$TAG OK Fetch completed\\r\\n\n"_qs.arg(slow.size()).arg(
@@ -169,12 +169,12 @@ TEST(RetrievalHostileServerTest, AMessageThatCannotBeReadIsSkippedAndCounted)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const QString fetch2 = QStringLiteral("C: * FETCH 2 *\n") + c.answer;
-        HostileRun run(3, c.breaks ? QStringList{FakeFetchAnswer(1, Numbered(1)) + fetch2, fetch2, third}
-                                   : QStringList{FakeFetchAnswer(1, Numbered(1)) + fetch2 + third});
+        HostileRun run(3, c.breaks ? QStringList{FakeFetchAnswer(1, numbered(1)) + fetch2, fetch2, third}
+                                   : QStringList{FakeFetchAnswer(1, numbered(1)) + fetch2 + third});
         EXPECT_GT(run.getAll(), 0);
         EXPECT_EQ(run.h.listedIds, c.listed);
         EXPECT_EQ(run.h.list->rowCount(), c.listed.size());
         EXPECT_EQ(run.server.connectionCount(), c.breaks ? 4 : 2);
-        run.expectAtRest(c.listed.size() == 3 ? Done : Unread(1, 3));
+        run.expectAtRest(c.listed.size() == 3 ? Done : unread(1, 3));
     }
 }

@@ -109,7 +109,7 @@ TEST(CmdOutput, OnlineCheckWarnsOnlyWithoutAReply)
 TEST(CmdOutput, OnlineCheckHostCanBeOverridden)
 {
     const EnvGuard pingHost("QUORVANE_PING_HOST", "example.test");
-    EXPECT_EQ(CmdOutput::OnlineCheckHost(), QStringLiteral("example.test"));
+    EXPECT_EQ(CmdOutput::onlineCheckHost(), QStringLiteral("example.test"));
     pingHost.unset();
-    EXPECT_FALSE(CmdOutput::OnlineCheckHost().isEmpty());
+    EXPECT_FALSE(CmdOutput::onlineCheckHost().isEmpty());
 }
