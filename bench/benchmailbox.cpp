@@ -124,14 +124,19 @@ QByteArray message(std::mt19937 &rng, int index, qsizetype size)
 
 } // namespace
 
-QList<QByteArray> BenchMessages(int count)
+void ForEachBenchMessage(int count, const std::function<void(const QByteArray &)> &take)
 {
     std::mt19937 rng(20240102);
     // Median 16 KB, mean about 20 KB, a long tail of larger ones.
     std::lognormal_distribution<double> sizes(std::log(16000.0), 0.6);
+    for (int index = 1; index <= count; ++index)
+        take(message(rng, index, qsizetype(std::clamp(sizes(rng), 1500.0, 150000.0))));
+}
+
+QList<QByteArray> BenchMessages(int count)
+{
     QList<QByteArray> messages;
     messages.reserve(count);
-    for (int index = 1; index <= count; ++index)
-        messages.append(message(rng, index, qsizetype(std::clamp(sizes(rng), 1500.0, 150000.0))));
+    ForEachBenchMessage(count, [&](const QByteArray &raw) { messages.append(raw); });
     return messages;
 }

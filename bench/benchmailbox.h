@@ -2,8 +2,12 @@
 
 #include <QByteArray>
 #include <QList>
+#include <functional>
 
 // A folder's worth of raw messages for the reading bench, the same on every run: sizes spread
 // around 20 KB; plain text, HTML only, multipart/alternative and multipart/mixed with a base64
 // attachment; encoded-word subjects and sender names; Latin-1 as well as UTF-8 bodies.
 QList<QByteArray> BenchMessages(int count);
+
+// The same messages one at a time, for folders too big to hold at once.
+void ForEachBenchMessage(int count, const std::function<void(const QByteArray &)> &take);

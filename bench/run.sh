@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the bench programs and prints their figures.
-# Usage: bench/run.sh [all|read|list|export] [options of the reading bench, see bench/README.md]
+# Usage: bench/run.sh [all|read|list|export] [options of the chosen bench, see bench/README.md]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 what="${1:-all}"
 [ $# -eq 0 ] || shift
 case "$what" in
   all|read|list|export) ;;
-  *) echo "usage: bench/run.sh [all|read|list|export] [reading bench options]" >&2; exit 2 ;;
+  *) echo "usage: bench/run.sh [all|read|list|export] [bench options]" >&2; exit 2 ;;
 esac
 
 bash scripts/setup-debian.sh runtime build bench
@@ -27,7 +27,8 @@ case "$what" in
   all|read) "$build_dir/bench/bench_read" "$@" ;;
 esac
 case "$what" in
-  all|list) "$build_dir/bench/bench_list" ;;
+  all) "$build_dir/bench/bench_list" ;;
+  list) "$build_dir/bench/bench_list" "$@" ;;
 esac
 case "$what" in
   all|export) "$build_dir/bench/bench_export" ;;
