@@ -40,7 +40,7 @@ void fill(ListFixture &lists)
         for (int column = 1; column < cells.size(); ++column)
             lists.list.setText(row, column, cells[column]);
         lists.list.setChecked(row, true);
-        lists.store.at(row) = MailRecord{cells[0], cells[1], cells[2], cells[3], cells[4], body(r), {}};
+        lists.store.setRecord(row, {cells[0], cells[1], cells[2], cells[3], cells[4], body(r), {}});
     }
 }
 

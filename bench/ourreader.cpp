@@ -16,7 +16,7 @@ qint64 textsChars(const MailStore &store)
 {
     qint64 chars = 0;
     for (qint32 index = 1; index <= store.size(); ++index) {
-        const MailRecord &r = store.at(index);
+        const MailRecord r = store.record(index);
         for (const QString *text : {&r.From, &r.FromName, &r.FromAddress, &r.Subject, &r.ReceivedDate,
                                     &r.PlainTextBody, &r.HTMLTextBody})
             chars += text->size();

@@ -71,7 +71,7 @@ private:
             });
         }
         QStringList pieces;
-        m_trap(108, [&] { pieces = BodyPieces(m_store.at(r).PlainTextBody); });
+        m_trap(108, [&] { pieces = BodyPieces(m_store.plainTextBody(r)); });
         for (int k = 0; k < pieces.size(); ++k) {
             const int column = m_columns + k;
             if (column > m_target.maxColumn()) {

@@ -40,7 +40,7 @@ void AddListing(ResultsList &list, MailStore &store, const QString &filterText,
     // Without its own row the message is dropped rather than written over the previous one.
     if (passes && trap(101, [&] { row = list.appendRow(From); })) {
         trap(102, [&] {
-            store.at(row) = MailRecord{From, FromName, FromAddress, Subject, ReceivedDate, PlainTextBody, HTMLTextBody};
+            store.setRecord(row, {From, FromName, FromAddress, Subject, ReceivedDate, PlainTextBody, HTMLTextBody});
         });
         trap(103, [&] { list.setText(row, 1, FromName); });
         trap(104, [&] { list.setText(row, 2, FromAddress); });

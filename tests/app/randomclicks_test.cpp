@@ -215,7 +215,7 @@ TEST(RandomClicks, AWindowClickedAtAnyMomentDuringSlowReadsStaysWhole)
     int checked = 0;
     for (int r = 1; r <= list.rowCount(); ++r) {
         SCOPED_TRACE("row " + std::to_string(r));
-        const MailRecord &record = store.at(r);
+        const MailRecord record = store.record(r);
         EXPECT_EQ(list.text(r, 0), record.From);
         EXPECT_EQ(list.text(r, 1), record.FromName);
         EXPECT_EQ(list.text(r, 2), record.FromAddress);

@@ -24,7 +24,7 @@ int ListFixture::addRow(const QStringList &cells, const QString &body, bool chec
     m_records << record;
     store.recreate(qint32(m_records.size()));
     for (int index = 1; index <= m_records.size(); ++index)
-        store.at(index) = m_records[index - 1];
+        store.setRecord(index, m_records[index - 1]);
     return row;
 }
 

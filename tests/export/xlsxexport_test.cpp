@@ -105,7 +105,7 @@ TEST_F(XlsxExport, CheckedRowsKeepTheirListPositionsAndLoseEqualsSigns)
     expectTable(exportAndRead(), expected);
     // The export leaves the list and the store as they were.
     EXPECT_EQ(lists.list.text(2, 3), QStringLiteral("=SUM(A1)"));
-    EXPECT_EQ(lists.store.at(2).PlainTextBody, QStringLiteral("=x"));
+    EXPECT_EQ(lists.store.record(2).PlainTextBody, QStringLiteral("=x"));
     EXPECT_TRUE(lists.list.isChecked(2));
     EXPECT_FALSE(lists.list.isChecked(3));
 }
@@ -343,7 +343,7 @@ TEST_F(XlsxExport, ADiskThatFillsWhileWritingGivesAClearMessageAndNoFile)
     EXPECT_EQ(lists.list.rowCount(), 2);
     EXPECT_TRUE(lists.list.isChecked(1));
     EXPECT_FALSE(lists.list.isChecked(2));
-    EXPECT_EQ(lists.store.at(1).PlainTextBody, body);
+    EXPECT_EQ(lists.store.record(1).PlainTextBody, body);
     EXPECT_EQ(Pointer(&lists.window), PointerShape::Default);
 
     // With room again, the same rows make a complete workbook.

@@ -4,6 +4,8 @@
 #include "support/apperror.h"
 #include "support/datetext.h"
 
+#include "tests/common/envguard.h"
+#include "tests/common/filesizelimit.h"
 #include "tests/common/printers.h"
 #include "tests/common/scriptedmessages.h"
 
@@ -14,9 +16,12 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <optional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -46,28 +51,72 @@ QString dayNumber(int year, int month, int day, int hour, int minute, int second
 
 } // namespace
 
-TEST(MailStoreTest, HoldsExactlyTheRunsRecordsFromOne)
+TEST(MailStoreTest, HoldsTheRunsRecordsFromOneWhole)
 {
     MailStore store;
     store.recreate(3);
     EXPECT_EQ(store.size(), 3);
-    store.at(3).Subject = QStringLiteral("third");
-    EXPECT_EQ(store.at(3).Subject, QStringLiteral("third"));
-    EXPECT_TRUE(store.at(1).Subject.isEmpty());
+    const MailRecord third{"Ann <ann@x.example>", "Ann", "ann@x.example", "Grüße 😀", "31/08/2021 15:45:12",
+                           QString(100000, u'p') + QChar(0), "<p>é</p>"};
+    store.setRecord(3, third);
+    EXPECT_EQ(store.record(3), third);
+    EXPECT_EQ(store.plainTextBody(3), third.PlainTextBody);
+    EXPECT_EQ(store.record(1), MailRecord{});
     for (int outside : {0, 4, -1}) {
         try {
-            store.at(outside);
+            store.setRecord(outside, third);
             ADD_FAILURE() << "index " << outside << " was accepted";
         } catch (const AppError &error) {
             EXPECT_EQ(error.description(), QStringLiteral("Subscript out of range"));
         }
+        EXPECT_THROW(store.record(outside), AppError);
     }
     store.recreate(1);
     EXPECT_EQ(store.size(), 1);
-    EXPECT_TRUE(store.at(1).Subject.isEmpty()) << "a new run starts from empty records";
+    EXPECT_EQ(store.record(1), MailRecord{}) << "a new run starts from empty records";
     store.recreate(-5);
     EXPECT_EQ(store.size(), 0);
-    EXPECT_THROW(store.at(1), AppError);
+    EXPECT_THROW(store.record(1), AppError);
+}
+
+// The texts go to a file that has no name and only this user can open; where that file cannot
+// take them, they stay in memory.
+TEST(MailStoreTest, TextsGoToAPrivateNamelessFileOrStayWhole)
+{
+    QTemporaryDir temp;
+    const QString folder = QDir(temp.path()).canonicalPath();
+    // The descriptor this process holds on a file in the folder, or nothing.
+    const auto fileIn = [&] {
+        for (const QFileInfo &fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::AllEntries | QDir::System)) {
+            if (fd.symLinkTarget().startsWith(folder + u'/'))
+                return fd.filePath();
+        }
+        return QString();
+    };
+    const QList<MailRecord> records = {{"a", "b", "c", "d", "e", QString(2000, u'f'), "g"},
+                                       {"h", "i", "j", "k", "l", QString(100000, u'm'), "n"},
+                                       {"o", "p", "q", "r", "s", "t", "u"}};
+    for (const char *where : {"private file", "full disk", "no temporary folder"}) {
+        SCOPED_TRACE(where);
+        const EnvGuard tmpdir("TMPDIR", QFile::encodeName(where == std::string("no temporary folder")
+                                                                ? folder + QStringLiteral("/missing")
+                                                                : folder));
+        const std::optional<FileSizeLimit> full = where == std::string("full disk")
+            ? std::make_optional<FileSizeLimit>(64 * 1024) : std::nullopt;
+        MailStore store;
+        store.recreate(3);
+        for (int index = 1; index <= 3; ++index)
+            store.setRecord(index, records[index - 1]);
+        for (int index = 1; index <= 3; ++index)
+            EXPECT_EQ(store.record(index), records[index - 1]);
+        EXPECT_TRUE(QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+        if (where == std::string("private file")) {
+            struct stat info;
+            ASSERT_EQ(stat(QFile::encodeName(fileIn()).constData(), &info), 0) << "the texts are in no file";
+            EXPECT_EQ(info.st_mode & 0777, 0600u);
+        }
+    }
+    EXPECT_TRUE(fileIn().isEmpty()) << "a store that is gone leaves no file open";
 }
 
 TEST_F(ListFixture, ColumnsInTwipsWithTheDayNumberHidden)
@@ -155,13 +204,13 @@ TEST_F(ListFixture, ListingBecomesAnUncheckedRowAndAStoreRecord)
     EXPECT_EQ(list.text(1, 5), QStringLiteral("44440"));
     EXPECT_FALSE(list.isChecked(1));
     EXPECT_FALSE(list.isChecked(2));
-    const MailRecord &first = store.at(1);
+    const MailRecord first = store.record(1);
     EXPECT_EQ(first.From, QStringLiteral("Ann <ann@x.example>"));
     EXPECT_EQ(first.ReceivedDate, date);
     EXPECT_EQ(first.PlainTextBody, QStringLiteral("plain body"));
     EXPECT_EQ(first.HTMLTextBody, QStringLiteral("<p>html</p>"));
-    EXPECT_EQ(store.at(2).Subject, QStringLiteral("Second"));
-    EXPECT_TRUE(store.at(3).From.isEmpty());
+    EXPECT_EQ(store.record(2).Subject, QStringLiteral("Second"));
+    EXPECT_TRUE(store.record(3).From.isEmpty());
     EXPECT_TRUE(boxes.shown.isEmpty());
 }
 
@@ -181,8 +230,8 @@ TEST_F(ListFixture, FilterMatchesSubjectWithoutCaseAndTheRestExactly)
     EXPECT_EQ(list.text(2, 0), QStringLiteral("d@x.example"));
     EXPECT_EQ(list.text(3, 0), QStringLiteral("invoice@x.example"));
     EXPECT_EQ(list.text(4, 1), QStringLiteral("invoices team"));
-    EXPECT_EQ(store.at(2).PlainTextBody, QStringLiteral("your invoice is attached"));
-    EXPECT_TRUE(store.at(5).From.isEmpty()) << "filtered messages take no record";
+    EXPECT_EQ(store.record(2).PlainTextBody, QStringLiteral("your invoice is attached"));
+    EXPECT_TRUE(store.record(5).From.isEmpty()) << "filtered messages take no record";
 
     EXPECT_TRUE(PassesFilter("2021", "x", "", "", "", "31/08/2021", "")) << "the date text is searched";
     EXPECT_FALSE(PassesFilter(" invoice", "x", "", "", "invoice", "", "")) << "the filter is not trimmed";
@@ -198,7 +247,7 @@ TEST_F(ListFixture, FailedCellsAreReportedAndTheRowStillComplete)
     EXPECT_EQ(list.text(2, 3), QStringLiteral("second"));
     EXPECT_EQ(list.text(2, 4), QStringLiteral("not a date"));
     EXPECT_TRUE(list.text(2, 5).isEmpty()) << "no day number for a text that is no date";
-    EXPECT_EQ(store.at(1).From, QStringLiteral("one@x.example")) << "the previous record is not overwritten";
+    EXPECT_EQ(store.record(1).From, QStringLiteral("one@x.example")) << "the previous record is not overwritten";
 
     const QStringList reports = boxes.errorReports();
     ASSERT_EQ(reports.size(), 3); // two day numbers, one store index

@@ -111,9 +111,9 @@ TEST_F(RetrievalTest, GetAllListsEveryMessageInOrder)
         EXPECT_FALSE(h->list->isChecked(row));
         EXPECT_FALSE(h->list->text(row, 4).isEmpty());
         EXPECT_FALSE(h->list->text(row, 5).isEmpty());
-        EXPECT_EQ(h->mailStore.at(row).Subject, h->list->text(row, 3));
-        EXPECT_EQ(h->mailStore.at(row).PlainTextBody.trimmed(), QStringLiteral("body %1").arg(row));
-        EXPECT_EQ(h->mailStore.at(row).ReceivedDate, h->list->text(row, 4));
+        EXPECT_EQ(h->mailStore.record(row).Subject, h->list->text(row, 3));
+        EXPECT_EQ(h->mailStore.record(row).PlainTextBody.trimmed(), QStringLiteral("body %1").arg(row));
+        EXPECT_EQ(h->mailStore.record(row).ReceivedDate, h->list->text(row, 4));
     }
     EXPECT_EQ(h->mailStore.size(), 3);
     EXPECT_EQ(h->Label1->text(), QStringLiteral("Total Number Of Emails: 3"));
@@ -143,7 +143,7 @@ TEST_F(RetrievalTest, FilterIsReadForEveryMessage)
     };
     h->clickGetAll();
     EXPECT_EQ(h->column(1), (QStringList{"Ann", "Dan", "Eve"}));
-    EXPECT_EQ(h->mailStore.at(2).FromName, QStringLiteral("Dan"));
+    EXPECT_EQ(h->mailStore.record(2).FromName, QStringLiteral("Dan"));
     EXPECT_EQ(h->Label1->text(), QStringLiteral("Total Number Of Emails: 3"));
 }
 
@@ -171,7 +171,7 @@ TEST_F(RetrievalTest, GetSomeReadsTheRangeWithProgress)
     EXPECT_EQ(h->list->rowCount(), 11);
     EXPECT_EQ(h->list->text(1, 3), QStringLiteral("message 10"));
     EXPECT_EQ(h->mailStore.size(), 20);
-    EXPECT_EQ(h->mailStore.at(11).Subject, QStringLiteral("message 20")) << "stored at the row's index";
+    EXPECT_EQ(h->mailStore.record(11).Subject, QStringLiteral("message 20")) << "stored at the row's index";
     EXPECT_EQ(h->Label1->text(), QStringLiteral("Total Number Of Emails: 11"));
     EXPECT_FALSE(h->bRuleMatched);
     EXPECT_EQ(boxes.messages(), QStringList{Done});

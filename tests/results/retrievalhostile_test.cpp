@@ -6,11 +6,13 @@
 #include "tests/common/fakeimapserver.h"
 #include "tests/common/fakemailbox.h"
 #include "tests/common/printers.h"
+#include "tests/common/processmemory.h"
 #include "tests/common/resultsharness.h"
 #include "tests/common/scriptedmessages.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <limits>
 
 // A run against a server that misbehaves at one message: the window stays alive, the run ends
 // as a finished one, and no row appears for a message that was not read.
@@ -176,5 +178,27 @@ TEST(RetrievalHostileServerTest, AMessageThatCannotBeReadIsSkippedAndCounted)
         EXPECT_EQ(run.h.list->rowCount(), c.listed.size());
         EXPECT_EQ(run.server.connectionCount(), c.breaks ? 4 : 2);
         run.expectAtRest(c.listed.size() == 3 ? Done : unread(1, 3));
+    }
+}
+
+// The announced count is only the server's word: the store takes room for the messages read,
+// the window stays alive and Stop ends the run.
+TEST(RetrievalHostileServerTest, AnnouncedCountTakesNoMemory)
+{
+    for (const qint32 announced : {10'000'000, std::numeric_limits<qint32>::max()}) {
+        SCOPED_TRACE(announced);
+        HostileRun run(announced, {FakeFetchAnswer(1, numbered(1)) + FakeFetchAnswer(2, numbered(2))});
+        run.h.afterListing = [&](qint32 uID) {
+            if (uID == 2)
+                run.h.clickGetAll(); // the button shows "Stop"
+        };
+        const qint64 before = ResidentKb();
+        EXPECT_GT(run.getAll(), 0) << "the event loop never turned during the run";
+        EXPECT_LT(ResidentKb() - before, 64 * 1024) << "kilobytes more after the run";
+        EXPECT_EQ(run.h.mailStore.size(), announced);
+        EXPECT_EQ(run.h.mailStore.record(2).Subject, QStringLiteral("message 2"));
+        EXPECT_TRUE(run.h.mailStore.record(announced).Subject.isEmpty());
+        EXPECT_EQ(run.h.column(3), (QStringList{"message 1", "message 2"}));
+        run.expectAtRest();
     }
 }
