@@ -10,7 +10,6 @@
 #include "support/pointer.h"
 
 #include <QStringList>
-#include <QTreeWidget>
 
 namespace {
 
@@ -28,16 +27,16 @@ public:
     ExportRun(ErrorTrap &trap, ResultsList &list, const MailStore &store, const SpreadsheetTarget &target,
               SpreadsheetWorkbook &workbook)
         : m_trap(trap), m_list(list), m_store(store), m_target(target), m_workbook(workbook),
-          m_columns(list.view()->columnCount())
+          m_columns(int(ResultsList::columnHeaders().size()))
     {
     }
 
     void writeHeader()
     {
-        const QTreeWidgetItem *header = m_list.view()->headerItem();
+        const QStringList headers = ResultsList::columnHeaders();
         for (int c = 1; c <= m_columns; ++c) {
             DoEvents();
-            m_trap(105, [&] { m_workbook.setCell(1, c, header->text(c - 1)); });
+            m_trap(105, [&] { m_workbook.setCell(1, c, headers[c - 1]); });
         }
     }
 

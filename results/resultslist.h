@@ -4,8 +4,8 @@
 #include <QString>
 
 class QLabel;
-class QTreeWidget;
-class QTreeWidgetItem;
+class ResultsModel;
+class ResultsView;
 
 // A check-box list in report view with its two counter labels. The main window and the larger
 // view each own one; the selection commands work on either. Rows are 1-based; column 0 is the
@@ -13,15 +13,16 @@ class QTreeWidgetItem;
 class ResultsList : public QObject {
     Q_OBJECT
 public:
-    ResultsList(QTreeWidget *view, QLabel *totalLabel, QLabel *selectedLabel, QObject *parent = nullptr);
+    ResultsList(ResultsView *view, QLabel *totalLabel, QLabel *selectedLabel, QObject *parent = nullptr);
 
     static QStringList columnHeaders(); // "From", "From Name", "From Address", "Subject", "Received Date", "RecDate"
-    // Adds the six columns with the given widths in twips (the sixth normally 0: hidden).
+    // Gives the six columns the given widths in twips (the sixth normally 0: hidden).
     void createColumns(const QList<int> &widthsTwips);
     void setColumnWidthsTwips(const QList<int> &widthsTwips);
 
     int rowCount() const;
     int appendRow(const QString &mainText); // a new unchecked row; returns its 1-based index
+    // A cell's whole text, however long; the list shows only its start.
     QString text(int row, int column) const;
     void setText(int row, int column, const QString &text);
     bool isChecked(int row) const;
@@ -33,22 +34,18 @@ public:
     // Checked rows, visiting each row once with one yield per row.
     qint32 CountChecked();
 
-    // Lays out the rows the view still holds back from its paced layout. Assistive tools count
-    // only laid-out rows: without this they would see rows arrive after a run had visibly ended.
-    void showHeldBackRows();
-
-    QTreeWidget *view() const { return m_view; }
+    ResultsView *view() const { return m_view; }
 
 Q_SIGNALS:
     // The user changed a row's check box.
     void ItemCheck(int row);
 
 private:
-    QTreeWidgetItem *item(int row) const; // throws AppError "Subscript out of range"
-    QTreeWidget *m_view;
+    int index(int row) const; // the model's row; throws AppError "Subscript out of range"
+    ResultsView *m_view;
+    ResultsModel *m_rows;
     QLabel *m_total;
     QLabel *m_selected;
-    bool m_settingCheck = false;
 };
 
 // Twips to pixels by the screen's logical DPI.

@@ -1,28 +1,21 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QTreeWidget>
+#include <QTableView>
 
-// The tree behind a results list. A tree view lays out all its rows again after any row is
-// added, at its next turn of the event loop; a reading run adds a row per message and yields
-// after each one, so a big folder's run would spend most of its time laying out the same rows.
-// Layouts owed only to appended rows are paced to one a frame. Anything else (rows removed,
-// sorted, reset) and every layout that painting or a geometry query needs happens at once.
-class ResultsView : public QTreeWidget {
+class ResultsModel;
+
+// The view of a results list, with its rows. It looks like a list in report view: no grid,
+// whole rows selected, rows of one height, no row numbers, the check box in column 0.
+// A table view, scrolled by pixels, because its work for an added row does not grow with the
+// rows there are: a tree view lays out every row again, and a table view scrolled by items
+// works out where every row starts, so reading a big folder row by row would take time
+// growing with the square of its size.
+class ResultsView : public QTableView {
 public:
-    static constexpr int FrameMs = 16;
-
     explicit ResultsView(QWidget *parent = nullptr);
 
-    void doItemsLayout() override;
-
-protected:
-    void timerEvent(QTimerEvent *event) override;
+    ResultsModel *rows() const { return m_rows; }
 
 private:
-    void noteRowsAppended(const QModelIndex &parent, int last);
-
-    QElapsedTimer m_sinceLayout;
-    bool m_onlyAppended = false; // since the last layout, rows were only added at the end
-    bool m_inTimerEvent = false;
+    ResultsModel *m_rows;
 };

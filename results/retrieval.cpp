@@ -8,6 +8,7 @@
 #include "results/form2.h"
 #include "results/mailstore.h"
 #include "results/resultslist.h"
+#include "results/resultsview.h"
 #include "results/sessionholder.h"
 #include "support/doevents.h"
 #include "support/errortrap.h"
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTreeWidget>
 
 namespace {
 
@@ -242,8 +242,6 @@ bool Retrieval::signInNewSession(ErrorTrap &trap)
 
 void Retrieval::stop(ErrorTrap &trap)
 {
-    // What the list shows when the buttons come to rest is all it will show.
-    p.list->showHeldBackRows();
     trap(300, [&] { p.PushButton3->setText(SavedCaption); });
     trap(301, [&] { p.PushButton2->setText(GetSomeCaption); });
     trap(302, [&] { p.PushButton3->setFixedWidth(TwipsToPixels(RestingWidthTwips)); });

@@ -9,7 +9,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QImage>
-#include <QTreeWidget>
+#include <QAbstractItemView>
 #include <QtEndian>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -49,7 +49,7 @@ protected:
     static void expectStarted(const Form1 &form)
     {
         EXPECT_EQ(form.windowTitle(), QStringLiteral("Quorvane"));
-        EXPECT_EQ(control<QTreeWidget>(form, "ListView1")->columnCount(), 6);
+        EXPECT_EQ(control<QAbstractItemView>(form, "ListView1")->model()->columnCount(), 6);
         EXPECT_EQ(control<QLabel>(form, "Label1")->text(), QStringLiteral("Total Number Of Emails: 0"));
         EXPECT_EQ(status(form), QStringLiteral("Progress Bar"));
     }

@@ -18,7 +18,6 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
-#include <QTreeWidget>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <random>

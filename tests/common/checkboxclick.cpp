@@ -1,17 +1,17 @@
 #include "tests/common/checkboxclick.h"
 
+#include <QAbstractItemView>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
-#include <QTreeWidget>
 
-void ClickCheckBox(QTreeWidget *view, int row)
+void ClickCheckBox(QAbstractItemView *view, int row)
 {
-    QTreeWidgetItem *item = view->topLevelItem(row - 1);
-    view->scrollToItem(item);
+    const QModelIndex cell = view->model()->index(row - 1, 0);
+    view->scrollTo(cell);
     QStyleOptionViewItem option;
     option.initFrom(view);
-    option.rect = view->visualItemRect(item);
+    option.rect = view->visualRect(cell);
     option.features = QStyleOptionViewItem::HasCheckIndicator;
     const QRect box = view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());

@@ -1,6 +1,6 @@
 #pragma once
 
-class QTreeWidget;
+class QAbstractItemView;
 
 // Clicks the check box of a row (1-based) where the user would, scrolling it into view first.
-void ClickCheckBox(QTreeWidget *view, int row);
+void ClickCheckBox(QAbstractItemView *view, int row);

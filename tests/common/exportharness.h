@@ -12,7 +12,6 @@
 #include <QPair>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <QWidget>
 #include <memory>
 
@@ -29,7 +28,7 @@ struct ListFixture {
     QWidget window;
     bool bRuleMatched = false;
     ResultsPane *pane;
-    QTreeWidget *view;
+    ResultsView *view;
     QLabel *total;
     QLabel *selected;
     ResultsList &list;

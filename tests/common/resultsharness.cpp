@@ -3,6 +3,7 @@
 #include "mail/clschilkatimap.h"
 #include "mail/sessionfactory.h"
 #include "results/captions.h"
+#include "results/resultsview.h"
 #include "support/textprogressbar.h"
 #include "tests/common/form1harness.h"
 
@@ -30,7 +31,7 @@ ResultsHarness::ResultsHarness()
       Text1(Form1Harness::control<QLineEdit>(window, "Text1")),
       Text2(Form1Harness::control<QLineEdit>(window, "Text2")),
       txtSearch(Form1Harness::control<QLineEdit>(window, "txtSearch")),
-      ListView1(Form1Harness::control<QTreeWidget>(window, "ListView1")),
+      ListView1(Form1Harness::control<ResultsView>(window, "ListView1")),
       Label1(Form1Harness::control<QLabel>(window, "Label1")), Label2(Form1Harness::control<QLabel>(window, "Label2")),
       ProgressBar1(Form1Harness::control<TextProgressBar>(window, "ProgressBar1"))
 {

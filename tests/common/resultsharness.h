@@ -14,9 +14,10 @@
 #include <QLineEdit>
 #include <QList>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QWidget>
 #include <functional>
 
+class ResultsView;
 class TextProgressBar;
 
 // The real main window, loaded and shown with empty settings, and its parts that the retrieval
@@ -49,7 +50,7 @@ struct ResultsHarness {
     QLineEdit *Text1;
     QLineEdit *Text2;
     QLineEdit *txtSearch;
-    QTreeWidget *ListView1;
+    ResultsView *ListView1;
     QLabel *Label1;
     QLabel *Label2;
     TextProgressBar *ProgressBar1;

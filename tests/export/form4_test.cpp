@@ -77,7 +77,7 @@ TEST_F(LargerView, AnEmptyListOpensEmptyAndClosesWithoutChange)
         EXPECT_EQ(form.windowTitle(), QStringLiteral(" List In Larger View"));
         EXPECT_TRUE(form.windowState() & Qt::WindowMaximized);
         EXPECT_EQ(form.list().rowCount(), 0);
-        EXPECT_EQ(form.list().view()->columnCount(), 6);
+        EXPECT_EQ(form.list().view()->model()->columnCount(), 6);
         EXPECT_EQ(label(form, "Label1")->text(), QStringLiteral("Total Number Of Emails: 0"));
         EXPECT_EQ(label(form, "Label2")->text(), QStringLiteral("Selected Emails: 0"));
         click(form, "PushButton4");
@@ -173,7 +173,7 @@ TEST_F(LargerView, TheLayoutFollowsTheWindowSize)
 {
     open([](Form4 &form) {
         const auto px = [](int twips) { return TwipsToPixels(twips); };
-        QTreeWidget *view = form.list().view();
+        const ResultsView *view = form.list().view();
         form.showNormal();
         form.resize(900, 700);
         QCoreApplication::processEvents();

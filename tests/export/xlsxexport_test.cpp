@@ -110,6 +110,18 @@ TEST_F(XlsxExport, CheckedRowsKeepTheirListPositionsAndLoseEqualsSigns)
     EXPECT_FALSE(lists.list.isChecked(3));
 }
 
+TEST_F(XlsxExport, ASubjectLongerThanTheListShowsGoesWhole)
+{
+    const QString subject = QStringLiteral("Long ") + QString(5000, u's');
+    lists.addRow({QStringLiteral("f"), QStringLiteral("n"), QStringLiteral("a"), subject, QStringLiteral("d"),
+                  QStringLiteral("44440")},
+                 QStringLiteral("body"), true);
+    ASSERT_LT(lists.view->model()->index(0, 3).data().toString().size(), subject.size()) << "the list shows its start";
+    const ReadWorkbook book = exportAndRead();
+    ASSERT_TRUE(book.ok) << book.error.toStdString();
+    EXPECT_EQ(book.cells.value({2, 4}).value, subject);
+}
+
 TEST_F(XlsxExport, BodiesFillColumnsFromRecDateOnInPieces)
 {
     const QStringList bodies = {QStringLiteral(""),

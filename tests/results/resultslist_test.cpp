@@ -1,6 +1,8 @@
 #include "results/listinghandler.h"
 #include "results/mailstore.h"
 #include "results/resultslist.h"
+#include "results/resultsview.h"
+#include "results/selectioncommands.h"
 #include "support/apperror.h"
 #include "support/datetext.h"
 
@@ -17,7 +19,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <optional>
@@ -27,7 +28,7 @@ namespace {
 
 struct ListFixture : ::testing::Test {
     QWidget window;
-    QTreeWidget *view = new QTreeWidget(&window);
+    ResultsView *view = new ResultsView(&window);
     QLabel *total = new QLabel(&window);
     QLabel *selected = new QLabel(&window);
     ResultsList list{view, total, selected};
@@ -123,16 +124,15 @@ TEST_F(ListFixture, ColumnsInTwipsWithTheDayNumberHidden)
 {
     EXPECT_EQ(ResultsList::columnHeaders(), (QStringList{"From", "From Name", "From Address", "Subject",
                                                          "Received Date", "RecDate"}));
-    ASSERT_EQ(view->columnCount(), 6);
+    ASSERT_EQ(view->model()->columnCount(), 6);
     for (int column = 0; column < 6; ++column)
-        EXPECT_EQ(view->headerItem()->text(column), ResultsList::columnHeaders()[column]);
+        EXPECT_EQ(view->model()->headerData(column, Qt::Horizontal), ResultsList::columnHeaders()[column]);
     const double dpi = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->logicalDotsPerInch() : 96;
     EXPECT_EQ(TwipsToPixels(1440), qRound(dpi));
     EXPECT_EQ(view->columnWidth(0), TwipsToPixels(1300));
     EXPECT_EQ(view->columnWidth(2), TwipsToPixels(1600));
     EXPECT_TRUE(view->isColumnHidden(5));
     EXPECT_FALSE(view->isColumnHidden(4));
-    EXPECT_FALSE(view->rootIsDecorated());
 }
 
 TEST_F(ListFixture, RowsAreOneBasedUncheckedAndOnlyTheUsersClickIsAnItemCheck)
@@ -143,7 +143,7 @@ TEST_F(ListFixture, RowsAreOneBasedUncheckedAndOnlyTheUsersClickIsAnItemCheck)
     EXPECT_EQ(list.rowCount(), 2);
     EXPECT_EQ(list.text(2, 0), QStringLiteral("second"));
     EXPECT_FALSE(list.isChecked(1));
-    EXPECT_TRUE(view->topLevelItem(0)->flags() & Qt::ItemIsUserCheckable);
+    EXPECT_TRUE(view->model()->index(0, 0).flags() & Qt::ItemIsUserCheckable);
     list.setText(2, 3, QStringLiteral("subject"));
     list.setChecked(1, true);
     EXPECT_TRUE(list.isChecked(1));
@@ -153,7 +153,7 @@ TEST_F(ListFixture, RowsAreOneBasedUncheckedAndOnlyTheUsersClickIsAnItemCheck)
 
     window.show();
     view->setFocus();
-    view->setCurrentItem(view->topLevelItem(1));
+    view->setCurrentIndex(view->model()->index(1, 0));
     QTest::keyClick(view, Qt::Key_Space);
     EXPECT_TRUE(list.isChecked(2));
     ASSERT_EQ(itemCheck.count(), 1);
@@ -266,6 +266,27 @@ TEST_F(ListFixture, ListingYieldsOnce)
     QTimer::singleShot(0, view, [&] { ranMeanwhile = true; });
     add("one@x.example", "One", "first");
     EXPECT_TRUE(ranMeanwhile);
+}
+
+// A header value of megabytes: the list shows its start, everything else sees all of it.
+TEST_F(ListFixture, AHugeValueIsShownCutAndKeptWhole)
+{
+    store.recreate(1);
+    const QString subject = QString(5 * 1024 * 1024, u'é') + QStringLiteral("Needle");
+    add("a@x.example", "Ann", subject, {}, {}, QStringLiteral("needle"));
+    ASSERT_EQ(list.rowCount(), 1) << "the filter looks at the whole text";
+    const QString shown = view->model()->index(0, 3).data().toString();
+    EXPECT_GT(shown.size(), 100);
+    EXPECT_LT(shown.size(), 10000);
+    EXPECT_TRUE(subject.startsWith(shown)) << "cut between characters";
+    EXPECT_EQ(list.text(1, 3), subject);
+    EXPECT_EQ(store.record(1).Subject, subject);
+
+    bool bRuleMatched = false;
+    SelectionCommands commands(QStringLiteral("Form1"), list, bRuleMatched, [] { return false; });
+    boxes.queueInput(QStringLiteral("NEEDLE"));
+    commands.PushButton9_Click();
+    EXPECT_TRUE(list.isChecked(1)) << "the rule commands look at the whole text";
 }
 
 TEST(RecDateTest, DayNumberRoundsToTheNearestDayHalvesToEven)

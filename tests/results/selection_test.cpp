@@ -1,4 +1,5 @@
 #include "results/resultslist.h"
+#include "results/resultsview.h"
 #include "results/selectioncommands.h"
 
 #include "tests/common/printers.h"
@@ -6,7 +7,6 @@
 
 #include <QLabel>
 #include <QTest>
-#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -14,7 +14,7 @@ namespace {
 // One window's list with its own commands, flag and counters.
 struct WindowList {
     QWidget window;
-    QTreeWidget *view = new QTreeWidget(&window);
+    ResultsView *view = new ResultsView(&window);
     QLabel *total = new QLabel(&window);
     QLabel *selected = new QLabel(&window);
     ResultsList list{view, total, selected};
@@ -189,7 +189,7 @@ TEST_F(SelectionTest, UserClickRefreshesTheCounters)
     main.add("b@x.example", "two");
     main.window.show();
     main.view->setFocus();
-    main.view->setCurrentItem(main.view->topLevelItem(1));
+    main.view->setCurrentIndex(main.view->model()->index(1, 0));
     QTest::keyClick(main.view, Qt::Key_Space);
     EXPECT_EQ(main.total->text(), QStringLiteral("Total Number Of Emails: 2"));
     EXPECT_EQ(main.selected->text(), QStringLiteral("Selected Emails: 1"));

@@ -14,7 +14,6 @@
 #include <QMetaEnum>
 #include <QProgressBar>
 #include <QSaveFile>
-#include <QTreeWidget>
 
 namespace {
 
