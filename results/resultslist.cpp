@@ -101,11 +101,12 @@ qint32 ResultsList::CountChecked()
 {
     const int rows = rowCount();
     qint32 checked = 0;
+    PacedDoEvents yield;
     for (int index = 0; index < rows; ++index) {
-        // The yield below may have let Clear List run: rows gone since the start count as unchecked.
+        // A yield may have let Clear List run: rows gone since the start count as unchecked.
         if (index < rowCount() && m_rows->isChecked(index))
             ++checked;
-        DoEvents();
+        yield();
     }
     return checked;
 }

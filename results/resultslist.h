@@ -31,7 +31,7 @@ public:
 
     // Reset: both labels show 0; otherwise the row count and CountChecked().
     void UpdateCounters(bool Reset);
-    // Checked rows, visiting each row once with one yield per row.
+    // Checked rows, visiting each row once and yielding on the way (at most once a frame).
     qint32 CountChecked();
 
     ResultsView *view() const { return m_view; }

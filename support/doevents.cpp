@@ -6,3 +6,11 @@ void DoEvents()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
+
+void PacedDoEvents::operator()()
+{
+    if (m_sinceYield.isValid() && m_sinceYield.elapsed() < FrameMs)
+        return;
+    DoEvents();
+    m_sinceYield.start();
+}
