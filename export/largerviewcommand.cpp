@@ -18,14 +18,7 @@ void LargerViewCommand::PushButton8_Click()
     std::unique_ptr<Form4> form;
     trap(100, [&] {
         form = std::make_unique<Form4>(m_mainList, m_owner);
-        ResultsList &copy = form->list();
-        const int rows = m_mainList.rowCount();
-        for (int r = 1; r <= rows; ++r) {
-            const int row = copy.appendRow(m_mainList.text(r, 0));
-            for (int column = 1; column <= 5; ++column)
-                copy.setText(row, column, m_mainList.text(r, column));
-            copy.setChecked(row, m_mainList.isChecked(r));
-        }
+        form->list().copyRows(m_mainList);
     });
     if (form) {
         trap(101, [&] { form->setWindowState(Qt::WindowMaximized); });

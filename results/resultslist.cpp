@@ -85,6 +85,11 @@ void ResultsList::clear()
     m_rows->clear();
 }
 
+void ResultsList::copyRows(const ResultsList &other)
+{
+    m_rows->copyRows(*other.m_rows);
+}
+
 void ResultsList::UpdateCounters(bool Reset)
 {
     if (Reset) {

@@ -28,6 +28,8 @@ public:
     bool isChecked(int row) const;
     void setChecked(int row, bool checked); // does not raise ItemCheck
     void clear();
+    // The rows of another list with their texts and check marks, in place of this one's.
+    void copyRows(const ResultsList &other);
 
     // Reset: both labels show 0; otherwise the row count and CountChecked().
     void UpdateCounters(bool Reset);

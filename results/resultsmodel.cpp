@@ -162,6 +162,13 @@ void ResultsModel::tellChanged()
     m_changedFirst = m_changedLast = -1;
 }
 
+void ResultsModel::copyRows(const ResultsModel &other)
+{
+    beginResetModel();
+    m_rows = other.m_rows;
+    endResetModel();
+}
+
 void ResultsModel::clear()
 {
     beginResetModel();

@@ -39,6 +39,7 @@ public:
     bool isChecked(int row) const;
     void setChecked(int row, bool checked);
     void clear();
+    void copyRows(const ResultsModel &other); // in place of these; shared until either changes
 
 Q_SIGNALS:
     void userChecked(int row);
