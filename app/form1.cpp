@@ -17,6 +17,7 @@
 #include "results/sessionholder.h"
 #include "support/apperror.h"
 #include "support/cmdoutput.h"
+#include "support/datetext.h"
 #include "support/errortrap.h"
 #include "support/messageseam.h"
 #include "support/pointer.h"
@@ -35,12 +36,56 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyleOptionHeader>
+#include <QStyleOptionViewItem>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <limits>
 
 namespace {
 constexpr const char *DownloadAddress = "https://quorvane.app/download";
+constexpr int OpeningListRows = 15;
+constexpr int WindowWidthTwips = 8040; // the narrowest the window opens
+
+// Group boxes hold a row or three: their frames need little room around them.
+template <typename T>
+T *compact(T *layout)
+{
+    const int margin = TwipsToPixels(90);
+    layout->setContentsMargins(margin, margin, margin, margin);
+    return layout;
+}
+
+// The height of the list showing `rows` check-box rows under its header, as the style draws them.
+int listHeight(const QAbstractItemView *view, int rows)
+{
+    QStyleOptionHeader header;
+    header.initFrom(view);
+    header.text = QStringLiteral("From");
+    QStyleOptionViewItem row;
+    row.initFrom(view);
+    row.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    row.text = header.text;
+    const QStyle *style = view->style();
+    return style->sizeFromContents(QStyle::CT_HeaderSection, &header, QSize(), view).height()
+        + rows * style->sizeFromContents(QStyle::CT_ItemViewItem, &row, QSize(), view).height()
+        + 2 * view->frameWidth();
+}
+
+// The width of the list with its columns as set and the last one, the date, showing a long date
+// beside the scroll bar.
+int listWidth(const QAbstractItemView *view)
+{
+    int columns = 0;
+    for (int width : MainListColumnTwips.mid(0, MainListColumnTwips.size() - 2))
+        columns += TwipsToPixels(width);
+    const QStyle *style = view->style();
+    const int textMargins = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+    const QString longDate = DateToText(QDateTime(QDate(2000, 12, 28), QTime(22, 58, 58)));
+    return columns + view->fontMetrics().horizontalAdvance(longDate) + textMargins
+        + style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view) + 2 * view->frameWidth();
+}
 
 template <typename T>
 T *named(T *widget, const char *name)
@@ -130,43 +175,45 @@ void Form1::buildControls()
     PushButton1 = button("PushButton1", SignedOutCaption);
     PushButton11 = button("PushButton11", QStringLiteral("Help"));
 
-    auto *login = new QGridLayout(Frame5);
+    lblLabels[0]->setBuddy(Text1);
+    lblLabels[1]->setBuddy(Text2);
+    auto *login = compact(new QGridLayout(Frame5));
     login->addWidget(lblLabels[0], 0, 0);
-    login->addWidget(Text1, 1, 0);
-    login->addWidget(lblLabels[1], 2, 0);
-    login->addWidget(Text2, 3, 0);
-    login->addWidget(Check1, 0, 1, 2, 1);
-    login->addWidget(Check2, 2, 1, 2, 1);
+    login->addWidget(Text1, 0, 1);
+    login->addWidget(Check1, 0, 2);
+    login->addWidget(lblLabels[1], 1, 0);
+    login->addWidget(Text2, 1, 1);
+    login->addWidget(Check2, 1, 2);
     auto *signIn = new QHBoxLayout;
     signIn->addWidget(PushButton1);
     signIn->addWidget(PushButton11);
-    login->addLayout(signIn, 4, 1);
+    login->addLayout(signIn, 2, 2);
 
     Frame3 = named(new QGroupBox(QStringLiteral("Folder")), "Frame3");
     Combo2 = named(new QComboBox, "Combo2");
-    (new QVBoxLayout(Frame3))->addWidget(Combo2);
+    compact(new QVBoxLayout(Frame3))->addWidget(Combo2);
 
     Frame4 = named(new QGroupBox(QStringLiteral(
                        "Optional: Filter (Only messages containing characters below will be added to the list)")),
                    "Frame4");
     txtSearch = named(new QLineEdit, "txtSearch");
-    (new QVBoxLayout(Frame4))->addWidget(txtSearch);
+    compact(new QVBoxLayout(Frame4))->addWidget(txtSearch);
 
     PushButton3 = button("PushButton3", GetAllCaption);
     PushButton2 = button("PushButton2", GetSomeCaption);
-    PushButton3->setFixedWidth(TwipsToPixels(RestingWidthTwips));
-    PushButton2->setFixedWidth(TwipsToPixels(RestingWidthTwips));
     PushButton8 = button("PushButton8", QStringLiteral("Show List In Larger View"));
     PushButton4 = button("PushButton4", QStringLiteral("3. Send To Excel"));
     ProgressBar1 = named(new TextProgressBar, "ProgressBar1");
     ProgressBar1->setText(ProgressBarCaption);
 
     const int gap = TwipsToPixels(120);
+    // Halves of the column: the pairs line up with each other and with the full-width rows, and
+    // a pair whose right half is hidden (the Stop button's run) spans the row.
     auto pair = [gap](QWidget *left, QWidget *right) {
         auto *row = new QHBoxLayout;
         row->setSpacing(gap);
-        row->addWidget(left);
-        row->addWidget(right);
+        row->addWidget(left, 1);
+        row->addWidget(right, 1);
         return row;
     };
     auto *column = new QVBoxLayout(this);
@@ -174,9 +221,7 @@ void Form1::buildControls()
     column->addWidget(Frame5);
     column->addWidget(Frame3);
     column->addWidget(Frame4);
-    auto *retrieval = pair(PushButton3, PushButton2);
-    retrieval->addStretch();
-    column->addLayout(retrieval);
+    column->addLayout(pair(PushButton3, PushButton2));
     column->addWidget(PushButton8);
     // Made here, once the controls above are in the window: the Tab key visits them in this order.
     m_pane = new ResultsPane(QStringLiteral("Form1"), this, bRuleMatched);
@@ -187,10 +232,25 @@ void Form1::buildControls()
     column->addWidget(m_pane->PushButton7);
     column->addWidget(PushButton4);
     column->addWidget(ProgressBar1);
-    resize(TwipsToPixels(8040), TwipsToPixels(9405));
+    resize(openingSize());
 
     for (QPushButton *b : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton8, PushButton11})
         b->setAutoDefault(false);
+}
+
+QSize Form1::openingSize() const
+{
+    // The window as its layout asks, with the list tall enough for its rows and wide enough for
+    // its columns; within the screen's room, less the frame the desktop puts around it.
+    QLayout *column = layout();
+    const QSize listHint = column->itemAt(column->indexOf(m_pane->ListView1))->sizeHint();
+    const QMargins margins = column->contentsMargins();
+    const int height = column->sizeHint().height() - listHint.height() + listHeight(m_pane->ListView1, OpeningListRows);
+    const int width = std::max(TwipsToPixels(WindowWidthTwips),
+                               margins.left() + listWidth(m_pane->ListView1) + margins.right());
+    const QRect room = screen()->availableGeometry();
+    const int frame = TwipsToPixels(600);
+    return {std::min(width, room.width()), std::min(height, room.height() - frame)};
 }
 
 void Form1::wireHandlers()
@@ -220,8 +280,13 @@ void Form1::wireHandlers()
                                         Frame5, Frame3, Frame4, Text1, Text2}
                            + m_pane->controls(),
                        {PushButton2, PushButton3});
-    for (QLineEdit *box : {Text1, Text2})
+    for (QLineEdit *box : {Text1, Text2}) {
         box->installEventFilter(this);
+        connect(box, &QLineEdit::returnPressed, this, [this] {
+            if (PushButton1->text() == SignedOutCaption)
+                PushButton1->click();
+        });
+    }
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

@@ -13,7 +13,5 @@ inline const QString GetSomeCaption = QStringLiteral("2b. Get Some Emails");
 inline const QString StopCaption = QStringLiteral("Stop");                // either retrieval button during a run
 inline const QString ProgressBarCaption = QStringLiteral("Progress Bar"); // the status line at rest
 
-inline constexpr int RestingWidthTwips = 3840; // each retrieval button at rest
-inline constexpr int RunningWidthTwips = 7800; // the Stop button covers both places
 // The main list's columns: From, From Name, From Address, Subject, Received Date, the hidden RecDate.
 inline const QList<int> MainListColumnTwips = {1300, 1300, 1600, 1600, 1600, 0};

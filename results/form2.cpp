@@ -9,8 +9,10 @@
 #include "support/startup.h"
 #include "support/vbnumber.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,25 +34,38 @@ qint32 roundedRangeNumber(double value)
 Form2::Form2(QWidget *owner)
     : QDialog(owner), m_from(new QLineEdit(QStringLiteral("1"), this)), m_to(new QLineEdit(this)),
       m_toLabel(new QLabel(QStringLiteral("To (Max of )"), this)),
-      m_continue(new QPushButton(QStringLiteral("Continue"), this)), m_command1(new QPushButton(this))
+      m_continue(new QPushButton(QStringLiteral("Continue"), this)), m_command1(new QAction(this))
 {
     setWindowTitle(QStringLiteral("Get Some Emails"));
+    auto *fromLabel = new QLabel(QStringLiteral("From:"), this);
+    fromLabel->setBuddy(m_from);
+    m_toLabel->setBuddy(m_to);
+    // Its label also tells the maximum; the box's own name is the plain "To".
+    m_to->setAccessibleName(QStringLiteral("To"));
     auto *layout = new QGridLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("From:"), this), 0, 0);
+    layout->addWidget(fromLabel, 0, 0);
     layout->addWidget(m_toLabel, 0, 1);
     layout->addWidget(m_from, 1, 0);
     layout->addWidget(m_to, 1, 1);
     layout->addWidget(m_continue, 2, 0, 1, 2);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    // Command1 lies outside the visible area: it is there so that Enter continues.
-    m_command1->setGeometry(-200, -200, 10, 10);
-    m_command1->setFocusPolicy(Qt::NoFocus);
-    m_command1->setDefault(true);
+    // Command1 is Continue's twin that Enter activates. As an action of the dialog rather than
+    // a button hidden off screen, it is nothing a screen reader would find and announce.
+    m_command1->setObjectName(QStringLiteral("Command1"));
     m_continue->setAutoDefault(false);
 
     connect(m_continue, &QPushButton::clicked, this, &Form2::PushButton1_Click);
-    connect(m_command1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
+    connect(m_command1, &QAction::triggered, this, &Form2::PushButton1_Click);
+}
+
+void Form2::keyPressEvent(QKeyEvent *event)
+{
+    // The boxes and the button leave Enter to the dialog, as they would for a default button.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        m_command1->trigger();
+    else
+        QDialog::keyPressEvent(event);
 }
 
 void Form2::showEvent(QShowEvent *event)

@@ -4,6 +4,7 @@
 #include <memory>
 
 class clsChilkatIMAP;
+class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -29,6 +30,7 @@ public:
     QPushButton *continueButton() const { return m_continue; }
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
@@ -38,5 +40,5 @@ private:
     QLineEdit *m_to;
     QLabel *m_toLabel;
     QPushButton *m_continue;
-    QPushButton *m_command1;
+    QAction *m_command1;
 };

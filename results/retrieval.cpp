@@ -52,11 +52,7 @@ private:
 
 } // namespace
 
-Retrieval::Retrieval(MainWindowParts parts) : p(parts)
-{
-    p.PushButton3->setFixedWidth(TwipsToPixels(RestingWidthTwips));
-    p.PushButton2->setFixedWidth(TwipsToPixels(RestingWidthTwips));
-}
+Retrieval::Retrieval(MainWindowParts parts) : p(parts) {}
 
 bool Retrieval::isRunning() const
 {
@@ -212,7 +208,7 @@ void Retrieval::enterRunMode(ErrorTrap &trap, QPushButton *own)
 {
     QPushButton *other = own == p.PushButton3 ? p.PushButton2 : p.PushButton3;
     trap(100, [&] { other->setText(StopCaption); });
-    trap(101, [&] { p.PushButton3->setFixedWidth(TwipsToPixels(RunningWidthTwips)); });
+    // The window's layout gives the Stop button both places once the other one is hidden.
     trap(102, [&] { p.PushButton2->setVisible(false); });
     trap(103, [&] { SetPointer(p.window, PointerShape::Busy); });
     trap(104, [&] { SavedCaption = own->text(); });
@@ -244,7 +240,6 @@ void Retrieval::stop(ErrorTrap &trap)
 {
     trap(300, [&] { p.PushButton3->setText(SavedCaption); });
     trap(301, [&] { p.PushButton2->setText(GetSomeCaption); });
-    trap(302, [&] { p.PushButton3->setFixedWidth(TwipsToPixels(RestingWidthTwips)); });
     trap(303, [&] { p.PushButton2->setVisible(true); });
     trap(304, [&] {
         if (p.oChilkat->get())
@@ -260,14 +255,15 @@ void Retrieval::endSequence(ErrorTrap &trap, QPushButton *own, QPushButton *othe
     trap(401, [&] { SetPointer(p.window, PointerShape::Default); });
     trap(402, [&] {
         p.ProgressBar1->setValue(0);
-        p.ProgressBar1->setText(ProgressBarCaption);
+        // A disconnect during the run has had the last word on the status line.
+        if (p.PushButton1->text() != SignedOutCaption)
+            p.ProgressBar1->setText(ProgressBarCaption);
     });
     // Resting captions, not SavedCaption: a run started from the left button while it still
     // showed "2b. Get Some Emails" after a Stop saved that caption, and a run nested in another
     // one has overwritten the outer run's saved caption by the time the outer one ends.
     trap(403, [&] { own->setText(restingCaption(own)); });
     trap(404, [&] { other->setText(restingCaption(other)); });
-    trap(405, [&] { p.PushButton3->setFixedWidth(TwipsToPixels(RestingWidthTwips)); });
     trap(406, [&] { p.PushButton2->setVisible(true); });
     if (!bNoDoneMessage)
         MsgBox(doneText(tally));

@@ -15,10 +15,12 @@ declare -A sets=(
            qtkeychain-qt6-dev zlib1g-dev"
   # Real-world mail for the corpus test (tests/data/corpus/README.md): enmime's and flufl.bounce's
   # sample messages. The end-to-end test opens a workbook in a real spreadsheet application
-  # (libreoffice-calc, about a minute to install). test_package checks the Debian package.
+  # (libreoffice-calc, about a minute to install) and reads the window as a screen reader does
+  # (AT-SPI in a private D-Bus session). test_package checks the Debian package.
   [test]="libgtest-dev libgmock-dev googletest dovecot-imapd openssl python3 python3-openpyxl
           xvfb x11-apps xdotool imagemagick golang-github-jhillyerd-enmime-dev python3-flufl.bounce
-          libreoffice-calc gnome-keyring dbus-daemon dpkg-dev file desktop-file-utils appstream"
+          libreoffice-calc gnome-keyring dbus-daemon dpkg-dev file desktop-file-utils appstream
+          at-spi2-core python3-pyatspi"
   [fuzz]="clang libclang-rt-14-dev llvm-14"
   [bench]="libgtest-dev libgmock-dev googletest dovecot-imapd openssl python3 python3-openpyxl isync"
   [demo]="dovecot-imapd openssl"

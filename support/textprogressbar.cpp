@@ -11,5 +11,8 @@ TextProgressBar::TextProgressBar(QWidget *parent) : QProgressBar(parent)
 void TextProgressBar::setText(const QString &text)
 {
     m_text = text;
+    // The bar is the window's status line: a screen reader reads it by its name, and setting
+    // the name announces the change.
+    setAccessibleName(text);
     update();
 }

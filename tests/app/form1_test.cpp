@@ -174,6 +174,20 @@ TEST_F(Form1Test, DisconnectWithRememberMeKeepsTheSignIn)
     EXPECT_EQ(GetSetting(QStringLiteral("Password"), QString()), account().password);
 }
 
+TEST_F(Form1Test, ReturnInTheIdOrPasswordBoxConnectsButNeverDisconnects)
+{
+    for (const char *box : {"Text1", "Text2"}) {
+        SCOPED_TRACE(box);
+        auto form = loadForm1();
+        control<QLineEdit>(*form, "Text1")->setText(account().user);
+        control<QLineEdit>(*form, "Text2")->setText(account().password);
+        QTest::keyClick(control<QLineEdit>(*form, box), Qt::Key_Return);
+        EXPECT_EQ(status(*form), Connected);
+        QTest::keyClick(control<QLineEdit>(*form, box), Qt::Key_Return);
+        EXPECT_EQ(button(*form, "PushButton1")->text(), QStringLiteral("Disconnect"));
+    }
+}
+
 TEST_F(Form1Test, TypingStoresTheIdButThePasswordOnlyWhenRemembered)
 {
     auto form = loadForm1();

@@ -4,6 +4,7 @@
 #include "devserver/dovecotfixture.h"
 #include "tests/common/fakeimapserver.h"
 #include "tests/common/fakemailbox.h"
+#include "tests/common/form1harness.h"
 #include "tests/common/printers.h"
 #include "tests/common/resultsharness.h"
 #include "tests/common/scriptedmessages.h"
@@ -47,15 +48,14 @@ struct RetrievalTest : ::testing::Test {
         boxes.clear();
     }
 
-    void expectAtRest() const
+    void expectAtRest(const QString &status = QStringLiteral("Progress Bar")) const
     {
         EXPECT_EQ(h->PushButton3->text(), QStringLiteral("2a. Get All Emails"));
         EXPECT_EQ(h->PushButton2->text(), QStringLiteral("2b. Get Some Emails"));
-        EXPECT_EQ(h->PushButton3->maximumWidth(), TwipsToPixels(3840));
         EXPECT_FALSE(h->PushButton2->isHidden());
         EXPECT_FALSE(IsBusy(&h->window));
         EXPECT_EQ(h->ProgressBar1->value(), 0);
-        EXPECT_EQ(h->ProgressBar1->text(), QStringLiteral("Progress Bar"));
+        EXPECT_EQ(h->ProgressBar1->text(), status);
         EXPECT_FALSE(h->oChilkat->get()) << "every run releases its session";
         EXPECT_FALSE(h->retrieval->isRunning());
     }
@@ -95,7 +95,7 @@ TEST_F(RetrievalTest, GetAllListsEveryMessageInOrder)
         if (uID != 2)
             return;
         runMode = h->PushButton3->text() == QStringLiteral("Stop") && h->PushButton2->isHidden()
-            && h->PushButton3->maximumWidth() == TwipsToPixels(7800) && IsBusy(&h->window);
+            && h->PushButton3->width() == Form1Harness::button(h->window, "PushButton8")->width() && IsBusy(&h->window);
         // Clear List while the run shows the hourglass only zeroes the counters.
         h->list->UpdateCounters(false);
         h->selection->PushButton7_Click();
@@ -330,10 +330,7 @@ TEST_F(RetrievalTest, DisconnectDuringARunStopsItFirst)
         if (uID != 2)
             return;
         session = h->oChilkat->get();
-        h->retrieval->stopRunning();
-        h->component.disconnect();
-        h->PushButton1->setText(QStringLiteral("1. Connect"));
-        h->list->clear();
+        h->window.PushButton1_Click(); // "Disconnect"
     };
     h->clickGetAll();
     EXPECT_EQ(h->listedIds, (QList<qint32>{1, 2}));
@@ -342,9 +339,11 @@ TEST_F(RetrievalTest, DisconnectDuringARunStopsItFirst)
     EXPECT_EQ(session->CurrentLocation(), 3) << "no further numbers tried on the closed connection";
     EXPECT_EQ(boxes.messages(), QStringList{Done});
     EXPECT_TRUE(boxes.errorReports().isEmpty()) << boxes.errorReports().value(0).toStdString();
-    expectAtRest();
+    // The run ends after the disconnect has said its last word.
+    const QString disconnected = QStringLiteral("Disconnected from Yahoo! Mail.");
+    expectAtRest(disconnected);
     h->retrieval->stopRunning(); // nothing runs: nothing happens
-    expectAtRest();
+    expectAtRest(disconnected);
 }
 
 TEST(RetrievalSlowServerTest, StopDuringAStalledFetch)
