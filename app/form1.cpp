@@ -82,8 +82,11 @@ int listWidth(const QAbstractItemView *view)
         columns += TwipsToPixels(width);
     const QStyle *style = view->style();
     const int textMargins = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
-    const QString longDate = DateToText(QDateTime(QDate(2000, 12, 28), QTime(22, 58, 58)));
-    return columns + view->fontMetrics().horizontalAdvance(longDate) + textMargins
+    int date = 0;
+    for (int month = 1; month <= 12; ++month) // month names differ in width
+        date = std::max(date, view->fontMetrics().horizontalAdvance(
+                                  DateToText(QDateTime(QDate(2000, month, 28), QTime(22, 58, 58)))));
+    return columns + date + textMargins
         + style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view) + 2 * view->frameWidth();
 }
 

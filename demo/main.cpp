@@ -1,5 +1,6 @@
 // Starts a local Dovecot with a demo mailbox and Quorvane pointed at it; when Quorvane ends,
 // the server ends too.
+#include "demo/demoaccount.h"
 #include "demo/demomailbox.h"
 #include "devserver/dovecotfixture.h"
 
@@ -28,18 +29,6 @@ void say(const QString &text)
     std::fflush(stdout);
 }
 
-QList<DovecotFixture::Folder> fixtureFolders(const QList<DemoFolder> &demo)
-{
-    QList<DovecotFixture::Folder> folders;
-    for (const DemoFolder &folder : demo) {
-        DovecotFixture::Folder out{folder.name, {}};
-        for (const DemoMessage &message : folder.messages)
-            out.messages.append(message.raw);
-        folders.append(out);
-    }
-    return folders;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -56,7 +45,7 @@ int main(int argc, char *argv[])
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     try {
         DovecotFixture &server = DovecotFixture::instance();
-        account = server.createAccount(fixtureFolders(demo), QStringLiteral("demo-Pass-1"));
+        account = CreateDemoAccount(server, demo);
         environment.insert(QStringLiteral("QUORVANE_IMAP_HOST"), server.host());
         environment.insert(QStringLiteral("QUORVANE_IMAP_PORT"), QString::number(server.port()));
         environment.insert(QStringLiteral("QUORVANE_CA_FILE"), server.caFile());

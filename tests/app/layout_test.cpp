@@ -50,7 +50,7 @@ std::unique_ptr<Form1> openedWithRows(int rows)
     ResultsList &list = form->list();
     for (int n = 1; n <= rows; ++n) {
         const int row = list.appendRow(QStringLiteral("Sender %1 <s%1@x.example>").arg(n));
-        list.setText(row, 4, DateToText(QDateTime(QDate(2021, 12, 28), QTime(22, 58, n % 60))));
+        list.setText(row, 4, DateToText(QDateTime(QDate(2021, n % 12 + 1, 28), QTime(22, 58, n % 60))));
     }
     QApplication::processEvents();
     return form;

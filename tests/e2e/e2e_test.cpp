@@ -1,9 +1,11 @@
 // A newcomer's first run, in a real window on a private X server, driven by real input events:
 // sign in, read a folder, check every row, send them to a workbook, and start again signed in.
+#include "demo/demoaccount.h"
 #include "devserver/dovecotfixture.h"
 #include "devserver/runtool.h"
 #include "devserver/scratchdir.h"
 #include "support/datetext.h"
+#include "tests/common/childrun.h"
 #include "tests/common/printers.h"
 #include "tests/common/wait.h"
 #include "tests/e2e/calcwindow.h"
@@ -27,6 +29,7 @@ const QString Folder = QStringLiteral("Bulk");
 constexpr int BulkMessages = 30;
 constexpr int InboxMessages = 25;
 const QString Connected = QStringLiteral("Connected to Yahoo! Mail. Please select folder to extract emails from.");
+const QString SignedOut = QStringLiteral("1. Connect");
 
 // The first sheet's "rows" of cell values and their "looks" ("q": quote-prefix mark, "t": top).
 QJsonObject readWorkbook(const QString &path)
@@ -188,7 +191,91 @@ void checkSettings(const QuorvaneApp &app, const DovecotFixture::Account &accoun
     EXPECT_EQ(settings.value(QStringLiteral("Combo2")).toString(), QString::number(folderPosition));
 }
 
+// What a screen reader finds of the program (AT-SPI): role, name and window of every control.
+QJsonArray accessibleControls(const QuorvaneApp &app)
+{
+    const QByteArray json = RunTool(QStringLiteral("/usr/bin/python3"),
+                                    {QStringLiteral(QUORVANE_E2E_SOURCE_DIR "/atspi_tree.py"),
+                                     QString::number(app.processId())});
+    return QJsonDocument::fromJson(json).array();
+}
+
+// The names of the controls of these roles in that window.
+QStringList named(const QJsonArray &controls, const QStringList &roles, const QString &window)
+{
+    QStringList names;
+    for (const QJsonValue &control : controls) {
+        const QJsonObject c = control.toObject();
+        if (roles.contains(c.value(QStringLiteral("role")).toString())
+            && c.value(QStringLiteral("window")).toString() == window)
+            names.append(c.value(QStringLiteral("name")).toString());
+    }
+    return names;
+}
+
 } // namespace
+
+// A screen reader meets every control by its role and name: through AT-SPI in a D-Bus session
+// of the test's own. On the way, the window at its opening size with the demo mailbox's INBOX
+// is the picture for the README.
+TEST(ScreenReader, FindsEachControlByRoleAndName)
+{
+    if (!RunInChild({QStringLiteral("dbus-run-session"), QStringLiteral("--")}))
+        return;
+    DovecotFixture &server = DovecotFixture::instance();
+    const DovecotFixture::Account account = CreateDemoAccount(server, MakeDemoMailbox());
+    QProcessEnvironment overrides;
+    overrides.insert(QStringLiteral("QUORVANE_IMAP_HOST"), server.host());
+    overrides.insert(QStringLiteral("QUORVANE_IMAP_PORT"), QString::number(server.port()));
+    overrides.insert(QStringLiteral("QUORVANE_CA_FILE"), server.caFile());
+    overrides.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    overrides.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"));
+    const QStringList lists = {QStringLiteral("tree"), QStringLiteral("table"), QStringLiteral("tree table")};
+    const QString main = QStringLiteral("Quorvane");
+
+    XSession x;
+    const QString home = MakeScratchDir(QStringLiteral("e2e-screenreader"));
+    QuorvaneApp app(x, home, overrides);
+    app.waitFor(QStringLiteral("the main window at rest"),
+                [](const ProbeState &s) { return s.text(QStringLiteral("PushButton1")) == SignedOut; });
+    const QJsonArray atRest = accessibleControls(app);
+    EXPECT_EQ(named(atRest, {QStringLiteral("text")}, main).value(0), QStringLiteral(" Yahoo! ID:"));
+    EXPECT_EQ(named(atRest, {QStringLiteral("password text")}, main), QStringList{QStringLiteral("Password:")});
+    EXPECT_EQ(named(atRest, {QStringLiteral("progress bar")}, main), QStringList{QStringLiteral("Progress Bar")});
+    EXPECT_EQ(named(atRest, lists, main), QStringList{QStringLiteral("Emails")});
+
+    // Return in the password box connects; the status line's new text is the bar's name.
+    app.click(QStringLiteral("Text1"));
+    x.type(account.user);
+    app.click(QStringLiteral("Text2"));
+    x.type(account.password);
+    x.key(QStringLiteral("Return"));
+    app.waitFor(QStringLiteral("signed in by Return"),
+                [](const ProbeState &s) { return s.text(QStringLiteral("ProgressBar1")) == Connected; });
+    EXPECT_EQ(named(accessibleControls(app), {QStringLiteral("progress bar")}, main), QStringList{Connected});
+
+    chooseFolder(x, app, QStringLiteral("INBOX"));
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    app.click(QStringLiteral("PushButton3"));
+    app.answerMessageBox(QStringLiteral("Done."), 180000);
+    const ProbeState read = app.state();
+    x.screenshot(ProbeState::rect(*read.window(QStringLiteral("Form1"))), artifact(QStringLiteral("opening-window.png")));
+
+    // The range dialog: its boxes by their names, Continue its only button, Return continues.
+    app.click(QStringLiteral("PushButton2"));
+    app.waitFor(QStringLiteral("the range dialog"), [](const ProbeState &s) { return s.window(QStringLiteral("Form2")).has_value(); });
+    const QJsonArray range = accessibleControls(app);
+    const QString dialog = QStringLiteral("Get Some Emails");
+    EXPECT_EQ(named(range, {QStringLiteral("text")}, dialog), (QStringList{QStringLiteral("From:"), QStringLiteral("To")}));
+    EXPECT_EQ(named(range, {QStringLiteral("push button")}, dialog), QStringList{QStringLiteral("Continue")});
+    x.key(QStringLiteral("Return"));
+    app.answerMessageBox(QStringLiteral("Done."), 180000);
+
+    app.click(QStringLiteral("PushButton8"));
+    app.waitFor(QStringLiteral("the larger view"), [](const ProbeState &s) { return s.window(QStringLiteral("Form4")).has_value(); });
+    EXPECT_EQ(named(accessibleControls(app), lists, QStringLiteral(" List In Larger View")), QStringList{QStringLiteral("Emails")});
+    QDir(home).removeRecursively();
+}
 
 TEST(FirstRun, SignInReadAFolderSendItToAWorkbookAndStartSignedIn)
 {

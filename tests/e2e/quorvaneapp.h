@@ -27,6 +27,7 @@ public:
     // Waits for a message box with this text, answers it with the Return key, waits for it to go.
     void answerMessageBox(const QString &text, int timeoutMs = 60000);
 
+    qint64 processId() const { return m_process.processId(); }
     QString settingsFile() const;
     QString errorLogFile() const;
     QString documentsDir() const;
