@@ -32,6 +32,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -370,7 +371,11 @@ void Form1::Form_Load()
         SetApplicationTitle();
     });
     trap(106, [this] { LoadProgramHandPointer(this); });
-    trap(108, [this] { list().createColumns(MainListColumnTwips); });
+    trap(108, [this] {
+        list().createColumns(MainListColumnTwips);
+        // The last visible column takes the width the window gives; the user still sizes the rest.
+        m_pane->ListView1->horizontalHeader()->setStretchLastSection(true);
+    });
     trap(110, [this] {
         list().clear();
         m_pane->ListView1->update();

@@ -5,7 +5,6 @@
 #include "results/selectioncommands.h"
 #include "support/pointer.h"
 
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 
@@ -41,11 +40,6 @@ ResultsPane::ResultsPane(const QString &windowName, QWidget *window, bool &bRule
           std::make_unique<SelectionCommands>(windowName, *m_list, bRuleMatched, [window] { return IsBusy(window); }))
 {
     ListView1->setAccessibleName(QStringLiteral("Emails"));
-    // The last visible column takes whatever width the window gives; the user still sizes the rest.
-    for (QHeaderView *header : ListView1->findChildren<QHeaderView *>()) {
-        if (header->orientation() == Qt::Horizontal)
-            header->setStretchLastSection(true);
-    }
 
     SelectionCommands *commands = m_commands.get();
     connect(PushButton5, &QPushButton::clicked, this, [commands] { commands->PushButton5_Click(); });

@@ -247,8 +247,12 @@ TEST(ScreenReader, FindsEachControlByRoleAndName)
     // Return in the password box connects; the status line's new text is the bar's name.
     app.click(QStringLiteral("Text1"));
     x.type(account.user);
+    app.waitFor(QStringLiteral("the ID typed"), [&](const ProbeState &s) { return s.text(QStringLiteral("Text1")) == account.user; });
     app.click(QStringLiteral("Text2"));
     x.type(account.password);
+    app.waitFor(QStringLiteral("the password typed"), [&](const ProbeState &s) {
+        return s.property(QStringLiteral("Text2"), QStringLiteral("length")).toInt() == account.password.size();
+    });
     x.key(QStringLiteral("Return"));
     app.waitFor(QStringLiteral("signed in by Return"),
                 [](const ProbeState &s) { return s.text(QStringLiteral("ProgressBar1")) == Connected; });
