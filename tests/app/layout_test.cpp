@@ -9,7 +9,7 @@
 #include <QHeaderView>
 #include <QScreen>
 #include <QTemporaryFile>
-#include <QTreeWidget>
+#include <QTableView>
 #include <gtest/gtest.h>
 
 using namespace Form1Harness;
@@ -64,7 +64,7 @@ TEST(OpeningLayout, ListShowsFifteenRowsAndTheButtonsLineUp)
     if (!RunInChild(screenOf(config, 1280, 1024)))
         return;
     const auto form = openedWithRows(30);
-    const auto *view = control<QTreeWidget>(*form, "ListView1");
+    const auto *view = control<QTableView>(*form, "ListView1");
     EXPECT_GE(wholeRows(*view), 15);
 
     // At rest the two retrieval buttons fill the row as the full-width buttons do; the Stop
@@ -79,7 +79,7 @@ TEST(OpeningLayout, ListShowsFifteenRowsAndTheButtonsLineUp)
     EXPECT_EQ(right.left(), inWindow(button(*form, "PushButton6")).left());
 
     // The columns fill the list's width, none cut, and every one stays the user's to size.
-    const QHeaderView *header = view->header();
+    const QHeaderView *header = view->horizontalHeader();
     EXPECT_EQ(header->length(), view->viewport()->width());
     for (int column = 0; column < 5; ++column) {
         EXPECT_GE(view->columnWidth(column), header->sectionSizeHint(column)) << "column " << column;
@@ -98,5 +98,5 @@ TEST(OpeningLayout, OpensWithinASmallScreen)
     const QRect room = form->screen()->availableGeometry();
     ASSERT_EQ(room.height(), 600) << "the child's screen";
     EXPECT_TRUE(room.contains(form->frameGeometry())) << form->frameGeometry().height();
-    EXPECT_GE(wholeRows(*control<QTreeWidget>(*form, "ListView1")), 3) << "the list keeps some room";
+    EXPECT_GE(wholeRows(*control<QTableView>(*form, "ListView1")), 3) << "the list keeps some room";
 }
