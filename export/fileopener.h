@@ -6,7 +6,8 @@
 class FileOpener {
 public:
     virtual ~FileOpener() = default;
-    virtual bool open(const QString &path) = 0;
+    // True when a program was started on the file; otherwise failure says why not.
+    virtual bool open(const QString &path, QString &failure) = 0;
 
     static FileOpener &current();
     static void install(FileOpener *opener); // nullptr puts the desktop opener back

@@ -66,11 +66,14 @@ void TestHome::setDocumentsFolder(const QString &folder)
 
 void TestHome::addProgram(const QString &name, const QString &output)
 {
+    addScript(name, output.isEmpty() ? QString() : QStringLiteral("echo '") + output + QStringLiteral("'"));
+}
+
+void TestHome::addScript(const QString &name, const QString &body)
+{
     QFile file(m_dir.filePath(QStringLiteral("bin/") + name));
     file.open(QIODevice::WriteOnly);
-    file.write("#!/bin/sh\n");
-    if (!output.isEmpty())
-        file.write("echo '" + output.toUtf8() + "'\n");
+    file.write("#!/bin/sh\n" + body.toUtf8() + "\n");
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 

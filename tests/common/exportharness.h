@@ -43,9 +43,11 @@ class RecordingOpener : public FileOpener {
 public:
     RecordingOpener() { FileOpener::install(this); }
     ~RecordingOpener() override { FileOpener::install(nullptr); }
-    bool open(const QString &path) override
+    bool open(const QString &path, QString &failure) override
     {
         opened << path;
+        if (!answer)
+            failure = QStringLiteral("the test's opener refused");
         return answer;
     }
     QStringList opened;
@@ -64,6 +66,8 @@ public:
     void setDocumentsFolder(const QString &folder);
     // An executable script in the bin folder that prints output.
     void addProgram(const QString &name, const QString &output = {});
+    // An executable shell script in the bin folder.
+    void addScript(const QString &name, const QString &body);
     QStringList documentFiles() const; // names in the documents folder, hidden ones included
 
 private:
