@@ -9,12 +9,16 @@
 #include "support/messageseam.h"
 #include "support/pointer.h"
 
+#include <QAbstractItemModel>
 #include <QStringList>
 
 namespace {
 
 constexpr qsizetype PieceLength = 1022;
 constexpr qsizetype LongestLastPiece = 1023;
+const QString ListChangedMessage = QStringLiteral(
+    "The list was emptied or filled again while it was being sent to Excel, so the export was stopped and no "
+    "workbook was made. Press \"3. Send To Excel\" again to send the list as it is now.");
 
 QString markedAsText(const QString &piece)
 {
@@ -29,7 +33,18 @@ public:
         : m_trap(trap), m_list(list), m_store(store), m_target(target), m_workbook(workbook),
           m_columns(int(ResultsList::columnHeaders().size()))
     {
+        // Rows only ever go all at once (Clear List, or a retrieval that starts afresh); rows
+        // added at the end are past the count the export took.
+        const QAbstractItemModel *rows = list.view()->model();
+        const auto changed = [this] { m_listChanged = true; };
+        QObject::connect(rows, &QAbstractItemModel::modelAboutToBeReset, &m_watch, changed);
+        QObject::connect(rows, &QAbstractItemModel::rowsAboutToBeRemoved, &m_watch, changed);
+        QObject::connect(rows, &QAbstractItemModel::layoutAboutToBeChanged, &m_watch, changed);
     }
+
+    // Whether the list was emptied or refilled in one of the yields: its rows are no longer
+    // the ones this export started with, and mixing the two would make rows nobody had.
+    bool listChanged() const { return m_listChanged; }
 
     void writeHeader()
     {
@@ -45,7 +60,7 @@ public:
         const int rows = m_list.rowCount();
         for (int r = 1; r <= rows; ++r) {
             DoEvents();
-            if (rowGone(r))
+            if (m_listChanged)
                 return;
             bool checked = false;
             m_trap(106, [&] { checked = m_list.isChecked(r); });
@@ -55,14 +70,11 @@ public:
     }
 
 private:
-    // The list can be emptied or refilled while we yield; its rows are then no longer ours.
-    bool rowGone(int r) const { return r > m_list.rowCount(); }
-
     void writeRow(int r, int sheetRow)
     {
         for (int c = 1; c < m_columns; ++c) {
             DoEvents();
-            if (rowGone(r))
+            if (m_listChanged)
                 return;
             m_trap(107, [&] {
                 const QString text = c == 1 ? m_list.text(r, 0) : m_list.text(r, c - 1).remove(u'=');
@@ -92,6 +104,8 @@ private:
     const SpreadsheetTarget &m_target;
     SpreadsheetWorkbook &m_workbook;
     const int m_columns;
+    QObject m_watch; // its connections to the list end with the run
+    bool m_listChanged = false;
 };
 
 } // namespace
@@ -150,16 +164,22 @@ void ExportCommand::PushButton4_Click()
         trap(104, [&] { workbook = application->addWorkbook(); });
     // Without a workbook there is nothing to fill: one report, not one per cell.
     bool delivered = false;
+    bool listChanged = false;
     if (workbook) {
         ExportRun run(trap, m_list, m_store, m_target, *workbook);
         run.writeHeader();
         run.writeRows();
-        trap(111, [&] { workbook->autoFitColumns(); });
-        delivered = trap(112, [&] { workbook->makeVisible(); });
+        listChanged = run.listChanged();
+        if (!listChanged) {
+            trap(111, [&] { workbook->autoFitColumns(); });
+            delivered = trap(112, [&] { workbook->makeVisible(); });
+        }
     }
     trap(113, [&] { SetPointer(m_window, PointerShape::Default); });
-    // A workbook the user never got is no success.
-    if (delivered)
+    // A workbook the user never got is no success. One begun on another list is dropped unseen.
+    if (listChanged)
+        trap(116, [&] { MsgBox(ListChangedMessage); });
+    else if (delivered)
         trap(114, [&] { MsgBox(QStringLiteral("Done.")); });
     trap(115, [&] {
         workbook.reset();

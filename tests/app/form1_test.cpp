@@ -2,7 +2,9 @@
 #include "devserver/dovecotfixture.h"
 #include "mail/clschilkatimap.h"
 #include "results/resultslist.h"
+#include "support/pointer.h"
 #include "tests/common/fakeimapserver.h"
+#include "tests/common/exportharness.h"
 #include "tests/common/fakemailbox.h"
 #include "tests/common/form1harness.h"
 #include "tests/common/printers.h"
@@ -355,4 +357,56 @@ TEST_F(Form1Test, StopLeavesNoRowToShowUpAfterTheButtonsAreAtRest)
     EXPECT_EQ(view->model()->rowCount(), listedAtStop) << "no message is reported after the Stop";
     EXPECT_LT(listedAtStop, messages.size());
     EXPECT_EQ(boxes.messages(), QStringList{QStringLiteral("Done.")});
+}
+
+// A Get All started in one of the export's yields refills the list under it: the export stops
+// and says so, and leaves no workbook that mixes rows of the two lists.
+TEST_F(Form1Test, AGetAllDuringTheExportStopsItWithoutMixingRows)
+{
+    const auto folder = [](const char *name) {
+        QList<QByteArray> messages;
+        for (int n = 1; n <= 30; ++n)
+            messages << "From: s@x.example\r\nSubject: " + QByteArray(name) + ' ' + QByteArray::number(n) + "\r\n\r\nbody\r\n";
+        return messages;
+    };
+    const auto account =
+        DovecotFixture::instance().createAccount({{QStringLiteral("First"), folder("first")}, {QStringLiteral("Second"), folder("second")}});
+    TestHome home;
+    home.addProgram(QStringLiteral("localc"));
+    RecordingOpener opener;
+    auto form = loadForm1();
+    signIn(*form, account);
+    ASSERT_TRUE(chooseFolder(*form, QStringLiteral("First")));
+    QPushButton *getAll = button(*form, "PushButton3");
+    click(getAll);
+    click(button(*form, "PushButton5")); // Check All
+    auto *view = control<QTreeWidget>(*form, "ListView1");
+    ASSERT_EQ(view->topLevelItemCount(), 30);
+    boxes.clear();
+
+    // Well into the rows, the user picks the other folder and gets all of it.
+    int busyYields = 0;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (Pointer(form.get()) != PointerShape::Busy || ++busyYields < 60)
+            return;
+        poll.stop();
+        chooseFolder(*form, QStringLiteral("Second"));
+        click(getAll);
+    });
+    poll.start();
+    click(button(*form, "PushButton4"));
+
+    ASSERT_GE(busyYields, 60) << "the export ended before the Get All";
+    EXPECT_EQ(view->topLevelItem(0)->text(3), QStringLiteral("second 1"));
+    const QStringList shown = boxes.messages();
+    ASSERT_EQ(shown.size(), 2) << shown.join(u'|').toStdString();
+    EXPECT_EQ(shown[0], QStringLiteral("Done.")); // the Get All's own
+    EXPECT_TRUE(shown[1].startsWith(QStringLiteral("The list was emptied or filled again while it was being sent to Excel")))
+        << shown[1].toStdString();
+    EXPECT_TRUE(opener.opened.isEmpty());
+    EXPECT_TRUE(QDir(home.documents()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty())
+        << "a workbook, whole or half-written, was left behind";
+    EXPECT_EQ(Pointer(form.get()), PointerShape::Default);
 }

@@ -102,7 +102,7 @@ TEST_F(ExportOrder, ChecksChangedDuringTheExportCountForRowsNotYetReached)
     EXPECT_TRUE(cellsOfRow(5).isEmpty());
 }
 
-TEST_F(ExportOrder, AListEmptiedDuringTheExportEndsItWithoutAFlood)
+TEST_F(ExportOrder, AListEmptiedDuringTheExportStopsItAndSaysSo)
 {
     for (int i = 0; i < 5; ++i)
         lists.addPlainRow(true);
@@ -113,7 +113,13 @@ TEST_F(ExportOrder, AListEmptiedDuringTheExportEndsItWithoutAFlood)
     run();
     EXPECT_TRUE(messages.errorReports().isEmpty()) << messages.errorReports().join(u'\n').toStdString();
     EXPECT_TRUE(cellsOfRow(4).isEmpty());
-    EXPECT_EQ(recording.log.filter(QStringLiteral("message")), QStringList{QStringLiteral("message Done.")});
+    const QStringList shown = recording.log.filter(QStringLiteral("message"));
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("no workbook was made"))) << shown[0].toStdString();
+    // The workbook begun on the old rows is dropped, never shown.
+    EXPECT_FALSE(recording.log.contains(QStringLiteral("visible")));
+    EXPECT_EQ(recording.log.last(), QStringLiteral("release application"));
+    EXPECT_EQ(Pointer(&lists.window), PointerShape::Default);
 }
 
 TEST_F(ExportOrder, NoSpreadsheetMeansTwoMessagesAndNothingElse)
