@@ -2,11 +2,11 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QXmlStreamReader>
 #include <QList>
 #include <QtEndian>
 
 #include <algorithm>
+#include <optional>
 #include <zlib.h>
 
 namespace {
@@ -14,11 +14,18 @@ namespace {
 constexpr quint32 EndOfDirectorySignature = 0x06054b50;
 constexpr quint32 DirectoryEntrySignature = 0x02014b50;
 constexpr quint32 LocalHeaderSignature = 0x04034b50;
-constexpr qsizetype EndOfDirectorySize = 22;
+constexpr qint64 EndOfDirectorySize = 22;
 constexpr qsizetype DirectoryEntrySize = 46;
 constexpr qsizetype LocalHeaderSize = 30;
 constexpr quint16 Stored = 0;
 constexpr quint16 Deflated = 8;
+constexpr quint16 HasDataDescriptor = 0x0008;
+
+// The parts libxlsxwriter writes for a workbook of one sheet without drawings.
+const QList<QByteArray> WorkbookParts = {"[Content_Types].xml", "_rels/.rels", "xl/_rels/workbook.xml.rels",
+                                         "xl/workbook.xml", "xl/worksheets/sheet1.xml", "xl/styles.xml",
+                                         "xl/theme/theme1.xml", "docProps/core.xml", "docProps/app.xml"};
+const QByteArray SheetPart = "xl/worksheets/sheet1.xml";
 
 quint16 u16(const QByteArray &bytes, qsizetype at)
 {
@@ -30,9 +37,85 @@ quint32 u32(const QByteArray &bytes, qsizetype at)
     return qFromLittleEndian<quint32>(bytes.constData() + at);
 }
 
-bool fits(const QByteArray &bytes, qint64 at, qint64 length)
+void put16(QByteArray &bytes, qsizetype at, quint16 value)
 {
-    return at >= 0 && length >= 0 && at + length <= bytes.size();
+    qToLittleEndian(value, bytes.data() + at);
+}
+
+void put32(QByteArray &bytes, qsizetype at, quint32 value)
+{
+    qToLittleEndian(value, bytes.data() + at);
+}
+
+QByteArray readAt(QFile &file, qint64 at, qint64 length)
+{
+    if (at < 0 || length < 0 || !file.seek(at))
+        return {};
+    const QByteArray bytes = file.read(length);
+    return bytes.size() == length ? bytes : QByteArray();
+}
+
+struct Entry {
+    qsizetype at; // where it starts in Directory::bytes
+    QByteArray name;
+    quint32 packedSize;
+    quint32 local; // its local header's offset in the file
+};
+
+// The central directory and the end record after it, as the last bytes of the file. The library
+// writes no archive comment: the end record is the last 22 bytes.
+struct Directory {
+    qint64 offset = 0;
+    QByteArray bytes;
+    QList<Entry> entries;
+
+    const Entry *find(const QByteArray &name) const
+    {
+        const auto entry = std::find_if(entries.begin(), entries.end(), [&](const Entry &e) { return e.name == name; });
+        return entry == entries.end() ? nullptr : &*entry;
+    }
+};
+
+std::optional<Directory> readDirectory(QFile &file)
+{
+    const qint64 end = file.size() - EndOfDirectorySize;
+    const QByteArray record = readAt(file, end, EndOfDirectorySize);
+    if (record.isEmpty() || u32(record, 0) != EndOfDirectorySignature)
+        return std::nullopt;
+    Directory directory;
+    directory.offset = u32(record, 16);
+    if (directory.offset + u32(record, 12) != end)
+        return std::nullopt;
+    directory.bytes = readAt(file, directory.offset, file.size() - directory.offset);
+    const qsizetype entriesEnd = directory.bytes.size() - EndOfDirectorySize;
+    qsizetype at = 0;
+    for (quint16 k = u16(record, 10); k > 0; --k) {
+        if (at + DirectoryEntrySize > entriesEnd || u32(directory.bytes, at) != DirectoryEntrySignature)
+            return std::nullopt;
+        const quint16 nameLength = u16(directory.bytes, at + 28);
+        const qsizetype next = at + DirectoryEntrySize + nameLength + u16(directory.bytes, at + 30)
+            + u16(directory.bytes, at + 32);
+        if (next > entriesEnd)
+            return std::nullopt;
+        directory.entries.append({at, directory.bytes.mid(at + DirectoryEntrySize, nameLength),
+                                  u32(directory.bytes, at + 20), u32(directory.bytes, at + 42)});
+        at = next;
+    }
+    if (at != entriesEnd)
+        return std::nullopt;
+    return directory;
+}
+
+// Where the part's data starts, after a local header that names it; -1 when there is none.
+qint64 dataStart(QFile &file, const Entry &entry)
+{
+    const QByteArray header = readAt(file, entry.local, LocalHeaderSize);
+    if (header.isEmpty() || u32(header, 0) != LocalHeaderSignature)
+        return -1;
+    const quint16 nameLength = u16(header, 26);
+    if (readAt(file, entry.local + LocalHeaderSize, nameLength) != entry.name)
+        return -1;
+    return qint64(entry.local) + LocalHeaderSize + nameLength + u16(header, 28);
 }
 
 bool inflateRaw(const QByteArray &packed, QByteArray &out)
@@ -50,114 +133,6 @@ bool inflateRaw(const QByteArray &packed, QByteArray &out)
     return complete;
 }
 
-bool isWellFormedXml(const QByteArray &text)
-{
-    QXmlStreamReader reader(text);
-    while (!reader.atEnd())
-        reader.readNext();
-    return !reader.hasError();
-}
-
-// A part's name and inflated content, found through its central directory entry at `entry`;
-// false when it does not read back whole (size and CRC).
-bool readPart(const QByteArray &zip, qsizetype entry, QByteArray &name, QByteArray &part)
-{
-    const quint16 method = u16(zip, entry + 10);
-    const quint32 crc = u32(zip, entry + 16);
-    const quint32 packedSize = u32(zip, entry + 20);
-    const quint32 size = u32(zip, entry + 24);
-    const quint16 nameLength = u16(zip, entry + 28);
-    const quint32 local = u32(zip, entry + 42);
-    if (!fits(zip, entry + DirectoryEntrySize, nameLength) || !fits(zip, local, LocalHeaderSize)
-        || u32(zip, local) != LocalHeaderSignature)
-        return false;
-    name = zip.mid(entry + DirectoryEntrySize, nameLength);
-    const qint64 data = qint64(local) + LocalHeaderSize + u16(zip, local + 26) + u16(zip, local + 28);
-    if (!fits(zip, data, packedSize))
-        return false;
-    const QByteArray packed = zip.mid(data, packedSize);
-    if (method == Stored) {
-        part = packed;
-    } else if (method == Deflated) {
-        part.resize(size);
-        if (!inflateRaw(packed, part))
-            return false;
-    } else {
-        return false;
-    }
-    return quint32(part.size()) == size
-        && crc32(0, reinterpret_cast<const Bytef *>(part.constData()), uInt(part.size())) == crc;
-}
-
-// The central directory's entries, after checking where the directory ends. The library writes
-// no archive comment: its end record is the last 22 bytes.
-QList<qsizetype> directoryEntries(const QByteArray &zip)
-{
-    const qsizetype end = zip.size() - EndOfDirectorySize;
-    if (end < 0 || u32(zip, end) != EndOfDirectorySignature)
-        return {};
-    QList<qsizetype> entries;
-    qint64 entry = u32(zip, end + 16);
-    for (quint16 k = u16(zip, end + 10); k > 0; --k) {
-        if (!fits(zip, entry, DirectoryEntrySize) || u32(zip, entry) != DirectoryEntrySignature)
-            return {};
-        entries.append(qsizetype(entry));
-        entry += DirectoryEntrySize + u16(zip, entry + 28) + u16(zip, entry + 30) + u16(zip, entry + 32);
-    }
-    return entries;
-}
-
-void put16(QByteArray &bytes, qsizetype at, quint16 value)
-{
-    qToLittleEndian(value, bytes.data() + at);
-}
-
-void put32(QByteArray &bytes, qsizetype at, quint32 value)
-{
-    qToLittleEndian(value, bytes.data() + at);
-}
-
-// The package with one part's content replaced, stored uncompressed; every other part is
-// copied as it was.
-QByteArray withReplacedPart(const QByteArray &zip, const QList<qsizetype> &entries, qsizetype replaced,
-                            const QByteArray &content)
-{
-    const qsizetype end = zip.size() - EndOfDirectorySize;
-    const quint32 directory = u32(zip, end + 16);
-    const quint32 local = u32(zip, replaced + 42);
-    quint32 localEnd = directory; // where the next part starts
-    for (const qsizetype entry : entries)
-        if (u32(zip, entry + 42) > local)
-            localEnd = std::min(localEnd, u32(zip, entry + 42));
-    const quint16 nameLength = u16(zip, local + 26);
-    const quint32 crc = crc32(0, reinterpret_cast<const Bytef *>(content.constData()), uInt(content.size()));
-
-    QByteArray header = zip.mid(local, LocalHeaderSize + nameLength);
-    put16(header, 6, u16(zip, local + 6) & ~0x0008); // sizes are in the header, no data descriptor
-    put16(header, 8, Stored);
-    put32(header, 14, crc);
-    put32(header, 18, quint32(content.size()));
-    put32(header, 22, quint32(content.size()));
-    put16(header, 28, 0);
-    const qint64 shift = qint64(header.size() + content.size()) - (localEnd - local);
-
-    QByteArray tail = zip.mid(directory);
-    for (const qsizetype entry : entries) {
-        const qsizetype at = entry - directory;
-        if (entry == replaced) {
-            put16(tail, at + 8, u16(zip, entry + 8) & ~0x0008);
-            put16(tail, at + 10, Stored);
-            put32(tail, at + 16, crc);
-            put32(tail, at + 20, quint32(content.size()));
-            put32(tail, at + 24, quint32(content.size()));
-        } else if (u32(zip, entry + 42) > local) {
-            put32(tail, at + 42, quint32(u32(zip, entry + 42) + shift));
-        }
-    }
-    put32(tail, end - directory + 16, quint32(directory + shift));
-    return zip.first(local) + header + content + zip.sliced(localEnd, directory - localEnd) + tail;
-}
-
 // Excel stores an entry typed with a leading "'" as a cell format with quotePrefix="1".
 QByteArray withQuotePrefix(QByteArray styles, int xfIndex)
 {
@@ -169,21 +144,29 @@ QByteArray withQuotePrefix(QByteArray styles, int xfIndex)
 
 } // namespace
 
-bool IsCompletePackage(const QString &path)
+bool IsCompletePackage(const QString &path, qint64 sheetBytes)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray zip = file.readAll();
-    const QList<qsizetype> entries = directoryEntries(zip);
-    for (const qsizetype entry : entries) {
-        QByteArray name;
-        QByteArray part;
-        if (!readPart(zip, entry, name, part)
-            || ((name.endsWith(".xml") || name.endsWith(".rels")) && !isWellFormedXml(part)))
+    const std::optional<Directory> directory = readDirectory(file);
+    if (!directory)
+        return false;
+    for (const QByteArray &part : WorkbookParts)
+        if (!directory->find(part))
+            return false;
+    // Parts lie one after another, each ending before the next begins and the last before the
+    // directory.
+    QList<Entry> parts = directory->entries;
+    std::sort(parts.begin(), parts.end(), [](const Entry &a, const Entry &b) { return a.local < b.local; });
+    for (qsizetype k = 0; k < parts.size(); ++k) {
+        const qint64 start = dataStart(file, parts[k]);
+        const qint64 limit = k + 1 < parts.size() ? qint64(parts[k + 1].local) : directory->offset;
+        if (start < 0 || start + parts[k].packedSize > limit)
             return false;
     }
-    return !entries.isEmpty();
+    const Entry *sheet = directory->find(SheetPart);
+    return u32(directory->bytes, sheet->at + 24) >= sheetBytes;
 }
 
 bool MarkQuotePrefix(const QString &path, int xfIndex)
@@ -191,20 +174,57 @@ bool MarkQuotePrefix(const QString &path, int xfIndex)
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
         return false;
-    const QByteArray zip = file.readAll();
-    const QList<qsizetype> entries = directoryEntries(zip);
-    for (const qsizetype entry : entries) {
-        QByteArray name;
-        QByteArray styles;
-        if (!readPart(zip, entry, name, styles))
-            return false;
-        if (name != "xl/styles.xml")
-            continue;
-        styles = withQuotePrefix(styles, xfIndex);
-        if (styles.isEmpty())
-            return false;
-        const QByteArray marked = withReplacedPart(zip, entries, entry, styles);
-        return file.seek(0) && file.write(marked) == marked.size() && file.resize(marked.size()) && file.flush();
+    const std::optional<Directory> directory = readDirectory(file);
+    const Entry *styles = directory ? directory->find("xl/styles.xml") : nullptr;
+    if (!styles)
+        return false;
+    const QByteArray &central = directory->bytes;
+    const quint16 method = u16(central, styles->at + 10);
+    const qint64 data = dataStart(file, *styles);
+    const QByteArray packed = readAt(file, data, styles->packedSize);
+    QByteArray content(u32(central, styles->at + 24), Qt::Uninitialized);
+    if (data < 0 || packed.size() != qsizetype(styles->packedSize)
+        || !(method == Stored ? (content = packed, true) : method == Deflated && inflateRaw(packed, content))
+        || crc32(0, reinterpret_cast<const Bytef *>(content.constData()), uInt(content.size()))
+            != u32(central, styles->at + 16))
+        return false;
+    content = withQuotePrefix(content, xfIndex);
+    if (content.isEmpty())
+        return false;
+
+    // The parts after the styles move by what the styles part grows.
+    quint32 next = quint32(directory->offset);
+    for (const Entry &entry : directory->entries)
+        if (entry.local > styles->local)
+            next = std::min(next, entry.local);
+    const QByteArray following = readAt(file, next, directory->offset - next);
+    QByteArray header = readAt(file, styles->local, data - styles->local);
+    if (header.isEmpty() || following.size() != directory->offset - next)
+        return false;
+    const quint32 crc = crc32(0, reinterpret_cast<const Bytef *>(content.constData()), uInt(content.size()));
+    put16(header, 6, u16(header, 6) & ~HasDataDescriptor); // sizes are in the header
+    put16(header, 8, Stored);
+    put32(header, 14, crc);
+    put32(header, 18, quint32(content.size()));
+    put32(header, 22, quint32(content.size()));
+    put16(header, 28, 0);
+    header.truncate(LocalHeaderSize + u16(header, 26));
+    const qint64 shift = qint64(header.size() + content.size()) - (next - styles->local);
+
+    QByteArray tail = central;
+    for (const Entry &entry : directory->entries) {
+        if (entry.at == styles->at) {
+            put16(tail, entry.at + 8, u16(central, entry.at + 8) & ~HasDataDescriptor);
+            put16(tail, entry.at + 10, Stored);
+            put32(tail, entry.at + 16, crc);
+            put32(tail, entry.at + 20, quint32(content.size()));
+            put32(tail, entry.at + 24, quint32(content.size()));
+        } else if (entry.local > styles->local) {
+            put32(tail, entry.at + 42, quint32(entry.local + shift));
+        }
     }
-    return false;
+    put32(tail, tail.size() - EndOfDirectorySize + 16, quint32(directory->offset + shift));
+    const QByteArray rewritten = header + content + following + tail;
+    return file.seek(styles->local) && file.write(rewritten) == rewritten.size()
+        && file.resize(styles->local + rewritten.size()) && file.flush();
 }

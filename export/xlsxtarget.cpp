@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace {
 
 constexpr qsizetype MaxCellUnits = 32767;
@@ -68,14 +70,6 @@ bool unwritable(char16_t unit)
     return unit == 0 || unit == 0xFFFE || unit == 0xFFFF;
 }
 
-// Never a folder others share, such as the temporary one: a missing documents folder is made
-// for the user alone, and the home folder takes its place when it cannot be.
-QString workbookFolder()
-{
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return !documents.isEmpty() && MakePrivateFolder(documents) ? documents : QDir::homePath();
-}
-
 // A symlink, even one that points nowhere, takes its name too.
 bool isTaken(const QString &path)
 {
@@ -95,9 +89,17 @@ std::unique_ptr<SpreadsheetApplication> XlsxTarget::createApplication()
     return std::make_unique<XlsxApplication>();
 }
 
+// Never a folder others share, such as the temporary one: a missing documents folder is made
+// for the user alone, and the home folder takes its place when it cannot be.
+QString WorkbookFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && MakePrivateFolder(documents) ? documents : QDir::homePath();
+}
+
 QString NewWorkbookPath()
 {
-    const QString folder = workbookFolder();
+    const QString folder = WorkbookFolder();
     const QString stem = QStringLiteral("Quorvane export ")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
     QString path = folder + u'/' + stem + QStringLiteral(".xlsx");
@@ -108,6 +110,15 @@ QString NewWorkbookPath()
 
 QString CellTextForXlsx(const QString &text, bool *truncated)
 {
+    // Most texts need nothing: they are handed on as they are, without a copy.
+    const bool plain = text.size() <= MaxCellUnits && std::none_of(text.begin(), text.end(), [](QChar c) {
+        return c.isSurrogate() || unwritable(c.unicode()) || c == u'_';
+    });
+    if (plain) {
+        if (truncated)
+            *truncated = false;
+        return text;
+    }
     QString result;
     result.reserve(std::min(text.size(), MaxCellUnits));
     bool cut = false;

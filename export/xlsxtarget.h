@@ -11,8 +11,12 @@ public:
     int maxColumn() const override { return 16384; }
 };
 
-// Where a new workbook goes: the documents folder (made when missing; the home folder when it
-// cannot be), "Quorvane export YYYY-MM-DD HH-MM-SS.xlsx", never a name a file or symlink has.
+// The folder new workbooks go to: the documents folder (made for the user alone when missing;
+// the home folder when it cannot be).
+QString WorkbookFolder();
+
+// Where a new workbook goes: WorkbookFolder()/"Quorvane export YYYY-MM-DD HH-MM-SS.xlsx", never
+// a name a file or symlink has.
 QString NewWorkbookPath();
 
 // Cell text the format can carry: NUL, lone surrogates, U+FFFE and U+FFFF become U+FFFD (other

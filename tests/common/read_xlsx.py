@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Prints a workbook's first sheet as JSON: every cell with openpyxl's value and data type, the
-text a spreadsheet shows (shared strings with their _xHHHH_ escapes decoded once) and its look
+text a spreadsheet shows (shared or inline strings with their _xHHHH_ escapes decoded once) and its look
 (quote-prefix mark, top alignment, wrapping, bold); the number of formula elements in the sheet's
 XML, the column widths, the custom row heights, the frozen cell and the autofilter range."""
 import json
@@ -16,6 +16,12 @@ MAIN = "{http://schemas.openxmlformats.org/spreadsheetml/2006/main}"
 ESCAPE = re.compile("_x([0-9A-Fa-f]{4})_")
 
 
+def decoded(item):
+    """The text of a shared or inline string item, its _xHHHH_ escapes decoded once."""
+    raw = "".join(t.text or "" for t in item.iter(MAIN + "t"))
+    return ESCAPE.sub(lambda m: chr(int(m.group(1), 16)), raw)
+
+
 def read_sheet_xml(path):
     """The texts a spreadsheet shows, by cell reference, and the sheet's formula count."""
     with zipfile.ZipFile(path) as archive:
@@ -23,14 +29,15 @@ def read_sheet_xml(path):
         strings = []
         if "xl/sharedStrings.xml" in names:
             for item in ET.fromstring(archive.read("xl/sharedStrings.xml")).findall(MAIN + "si"):
-                raw = "".join(t.text or "" for t in item.iter(MAIN + "t"))
-                strings.append(ESCAPE.sub(lambda m: chr(int(m.group(1), 16)), raw))
+                strings.append(decoded(item))
         shown = {}
         sheet = ET.fromstring(archive.read("xl/worksheets/sheet1.xml"))
         for cell in sheet.iter(MAIN + "c"):
             value = cell.find(MAIN + "v")
             if cell.get("t") == "s" and value is not None:
                 shown[cell.get("r")] = strings[int(value.text)]
+            elif cell.get("t") == "inlineStr":
+                shown[cell.get("r")] = decoded(cell)
         return shown, len(list(sheet.iter(MAIN + "f")))
 
 

@@ -1,6 +1,7 @@
 #include "export/exportcommand.h"
 #include "export/xlsxtarget.h"
 #include "support/pointer.h"
+#include "tests/common/envguard.h"
 #include "tests/common/exportharness.h"
 #include "tests/common/filemode.h"
 #include "tests/common/filesizelimit.h"
@@ -225,8 +226,8 @@ TEST_F(XlsxExport, ControlCharactersAreKeptAndWhatTheFormatCannotCarryIsReplaced
                     {{2, 6}, QStringLiteral("line 1\r\nline 2\f") + fffd}});
     const ReadWorkbook book = exportAndRead();
     expectTable(book, expected);
-    // openpyxl too reads the literal as it was written.
-    EXPECT_EQ(book.cells.value({2, 3}).value, QStringLiteral("_x0041_ stays"));
+    // The literal is escaped in the file, so a reader that decodes the escapes gets it back.
+    EXPECT_EQ(book.cells.value({2, 3}).value, QStringLiteral("_x005F_x0041_ stays"));
 }
 
 TEST_F(XlsxExport, EveryControlCharacterInEveryColumnGivesAReadableWorkbook)
@@ -423,6 +424,56 @@ TEST_F(XlsxExport, AWorkbookThatCannotBeOpenedIsReportedWithItsPath)
     EXPECT_TRUE(messages.errorReports()[0].contains(opener.opened[0]));
     EXPECT_TRUE(QFileInfo::exists(opener.opened[0])); // the file stays for the user
     EXPECT_TRUE(messages.messages().isEmpty());
+}
+
+// The desktop's own opener, xdg-open, as a program: "Done." only when it started a program on
+// the workbook; otherwise the box says where the workbook is and why it did not open.
+TEST_F(XlsxExport, TheDesktopOpenerIsTakenAtItsWord)
+{
+    struct Case {
+        const char *name;
+        QString xdgOpen; // script body; empty: the system's own xdg-open, which finds no display
+        bool done;
+        QString reason;
+    };
+    const QList<Case> cases = {
+        {"opens", QStringLiteral("[ -f \"$1\" ] && exit 0; exit 2"), true, {}},
+        {"keeps running", QStringLiteral("exec sleep 30"), true, {}},
+        {"its program fails", QStringLiteral("exit 4"), false, QStringLiteral("xdg-open exit code 4")},
+        {"no handler", {}, false, QStringLiteral("no program is set to open this kind of file (xdg-open exit code 3)")},
+    };
+    FileOpener::install(nullptr);
+    const EnvGuard display("DISPLAY");
+    const EnvGuard wayland("WAYLAND_DISPLAY");
+    display.unset();
+    wayland.unset();
+    const QString bin = qEnvironmentVariable("PATH");
+    const EnvGuard path("PATH", QFile::encodeName(bin) + ":/usr/bin:/bin");
+    lists.addPlainRow(true);
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        QFile::remove(bin + QStringLiteral("/xdg-open"));
+        if (!test.xdgOpen.isEmpty())
+            home.addScript(QStringLiteral("xdg-open"), test.xdgOpen);
+        messages.clear();
+        const QStringList before = home.documentFiles();
+        ExportCommand(&lists.window, lists.list, lists.store, target).PushButton4_Click();
+        QStringList made = home.documentFiles();
+        made.removeIf([&](const QString &name) { return before.contains(name); });
+        ASSERT_EQ(made.size(), 1) << "the workbook stays saved";
+        if (test.done) {
+            EXPECT_EQ(messages.messages(), QStringList{QStringLiteral("Done.")});
+            EXPECT_TRUE(messages.errorReports().isEmpty()) << messages.errorReports().join(u'|').toStdString();
+            continue;
+        }
+        EXPECT_TRUE(messages.messages().isEmpty()) << messages.messages().join(u'|').toStdString();
+        ASSERT_EQ(messages.errorReports().size(), 1);
+        const QString report = messages.errorReports()[0];
+        EXPECT_TRUE(report.startsWith(QStringLiteral("The workbook was saved as \"")
+                                      + QDir(home.documents()).filePath(made[0]) + u'"'))
+            << report.toStdString();
+        EXPECT_TRUE(report.contains(test.reason)) << report.toStdString();
+    }
 }
 
 TEST(XlsxTargetDetection, AsksTheDesktopThenThePath)
