@@ -39,24 +39,6 @@ Kind kindOf(int index)
     }
 }
 
-// Lines of about 70 characters until the text is `size` characters long.
-QString prose(std::mt19937 &rng, qsizetype size)
-{
-    std::uniform_int_distribution<qsizetype> pick(0, Words.size() - 1);
-    QString text;
-    text.reserve(size + 80);
-    qsizetype lineStart = 0;
-    while (text.size() < size) {
-        text += Words[pick(rng)];
-        if (text.size() - lineStart > 70) {
-            text += QStringLiteral("\r\n");
-            lineStart = text.size();
-        } else {
-            text += u' ';
-        }
-    }
-    return text;
-}
 
 QString html(const QString &text)
 {
@@ -107,17 +89,17 @@ QByteArray message(std::mt19937 &rng, int index, qsizetype size)
     switch (kind) {
     case Kind::PlainUtf8:
     case Kind::PlainLatin1:
-        return head + textPart("plain", prose(rng, size), latin1);
+        return head + textPart("plain", Prose(rng, size), latin1);
     case Kind::HtmlOnly:
-        return head + textPart("html", html(prose(rng, size * 3 / 4)), false);
+        return head + textPart("html", html(Prose(rng, size * 3 / 4)), false);
     case Kind::Alternative: {
-        const QString text = prose(rng, size * 2 / 5);
+        const QString text = Prose(rng, size * 2 / 5);
         return head + "Content-Type: multipart/alternative; boundary=\"alt\"\r\n\r\n--alt\r\n"
             + textPart("plain", text, false) + "--alt\r\n" + textPart("html", html(text), false) + "--alt--\r\n";
     }
     case Kind::WithAttachment:
         return head + "Content-Type: multipart/mixed; boundary=\"mix\"\r\n\r\n--mix\r\n"
-            + textPart("plain", prose(rng, size / 3), false) + "--mix\r\n" + attachment(rng, size / 2) + "--mix--\r\n";
+            + textPart("plain", Prose(rng, size / 3), false) + "--mix\r\n" + attachment(rng, size / 2) + "--mix--\r\n";
     }
     return head;
 }
@@ -139,4 +121,22 @@ QList<QByteArray> BenchMessages(int count)
     messages.reserve(count);
     ForEachBenchMessage(count, [&](const QByteArray &raw) { messages.append(raw); });
     return messages;
+}
+
+QString Prose(std::mt19937 &rng, qsizetype size)
+{
+    std::uniform_int_distribution<qsizetype> pick(0, Words.size() - 1);
+    QString text;
+    text.reserve(size + 80);
+    qsizetype lineStart = 0;
+    while (text.size() < size) {
+        text += Words[pick(rng)];
+        if (text.size() - lineStart > 70) {
+            text += QStringLiteral("\r\n");
+            lineStart = text.size();
+        } else {
+            text += u' ';
+        }
+    }
+    return text;
 }

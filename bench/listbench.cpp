@@ -29,28 +29,6 @@ constexpr int DefaultRows = 100000;
 constexpr int Clicks = 9;
 constexpr qsizetype HugeSubjectChars = 10 * 1024 * 1024;
 
-// The longest gap between two firings of a timer that fires whenever events are processed.
-class StallMeter {
-public:
-    StallMeter()
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-        });
-        m_timer.start(0);
-        m_clock.start();
-    }
-    double longestMs() const { return double(m_longest) / 1e6; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
-};
-
 struct Listing {
     QString From, FromName, FromAddress, Subject, ReceivedDate, PlainTextBody, HTMLTextBody;
     qint32 uID = 0;

@@ -31,5 +31,5 @@ case "$what" in
   list) "$build_dir/bench/bench_list" "$@" ;;
 esac
 case "$what" in
-  all|export) "$build_dir/bench/bench_export" ;;
+  all|export) for rows in 2000 20000 100000; do "$build_dir/bench/bench_export" --rows "$rows"; done ;;
 esac
