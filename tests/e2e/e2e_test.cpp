@@ -64,7 +64,7 @@ int countLines(const QString &path, const QString &line)
     return QString::fromLocal8Bit(file.readAll()).split(QStringLiteral("\r\n")).count(line);
 }
 
-// What xdg-open was handed the n-th time: a file:// address; the path it names. The opener runs
+// What xdg-open was handed the n-th time: the path, or the path a file:// address names. The opener runs
 // detached, so its note may come a moment after the program has moved on.
 QString openedWorkbook(const QuorvaneApp &app, int call)
 {
@@ -72,7 +72,10 @@ QString openedWorkbook(const QuorvaneApp &app, int call)
     WaitUntil([&] { return calls().size() >= call && app.openedFile().endsWith(QLatin1Char('\n')); }, 30000);
     if (calls().size() != call)
         return QString();
-    const QUrl url(calls().last());
+    const QString argument = calls().last();
+    if (QDir::isAbsolutePath(argument))
+        return argument;
+    const QUrl url(argument);
     return url.isLocalFile() ? url.toLocalFile() : QString();
 }
 
