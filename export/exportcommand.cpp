@@ -3,6 +3,7 @@
 #include "export/spreadsheettarget.h"
 #include "results/mailstore.h"
 #include "results/resultslist.h"
+#include "results/resultsview.h"
 #include "support/apperror.h"
 #include "support/doevents.h"
 #include "support/errortrap.h"
