@@ -61,18 +61,17 @@ void FetchPipeline::topUp(int exists, const Senders &send)
     if (m_current < 1)
         return;
     const qint64 last = qMin<qint64>(m_last, exists);
-    // Outlines as far ahead as the messages may go, so that they are in before they are needed.
-    while (m_count > 0 && !m_outlinesRefused && m_outlined < last && m_outlined < m_current + m_count) {
+    if (m_count > 0 && m_outlined < last && m_outlined < m_current + m_count && mayAskOutlines()) {
         const qint64 first = m_outlined + 1;
         const std::optional<OutlineFetch> sent = send.outlines(int(first), int(qMin<qint64>(last, first + OutlineWindow - 1)));
-        if (!sent)
-            break;
-        m_outlines.append(*sent);
-        m_outlined = sent->last;
+        if (sent) {
+            m_outlines.append(*sent);
+            m_outlined = sent->last;
+        }
     }
     while (m_sent < qMax(last, m_current)) {
         const int number = int(m_sent + 1);
-        const std::optional<ReadingPlan> plan = planOf(number);
+        const std::optional<ReadingPlan> plan = planOf(number, last);
         if (!plan || (number > m_current && !fits(*plan)))
             break;
         const std::optional<Fetch> sent = send.message(number, *plan);
@@ -85,18 +84,32 @@ void FetchPipeline::topUp(int exists, const Senders &send)
     }
 }
 
+// One outline fetch at a time, the next as soon as the last is in: they stay a window ahead of the
+// messages without queueing up in front of them. A refused one ends the outlines of the run.
+bool FetchPipeline::mayAskOutlines()
+{
+    if (!m_outlines.isEmpty()) {
+        const std::optional<ImapResponse> &done = m_outlines.last().command->completion;
+        if (!done)
+            return false;
+        m_outlinesRefused = m_outlinesRefused || done->keyword != "OK";
+    }
+    return !m_outlinesRefused;
+}
+
 // The outline's plan; the whole message when its outline cannot come; nullopt while it may.
-std::optional<ReadingPlan> FetchPipeline::planOf(int number)
+std::optional<ReadingPlan> FetchPipeline::planOf(int number, qint64 last)
 {
     while (!m_outlines.isEmpty() && m_outlines.first().last < number)
         m_outlines.removeFirst();
+    if (number > m_outlined && number <= last && m_count > 0 && !m_outlinesRefused)
+        return std::nullopt; // its outline is asked for once the one before is in
     if (m_outlines.isEmpty() || m_outlines.first().first > number)
         return WholeMessage();
     const OutlineFetch &outlines = m_outlines.first();
     if (const auto plan = outlines.plans->constFind(number); plan != outlines.plans->cend())
         return *plan;
     if (outlines.command->completion) {
-        // A server that refuses outlines refuses the next ones too.
         m_outlinesRefused = m_outlinesRefused || outlines.command->completion->keyword != "OK";
         return WholeMessage();
     }

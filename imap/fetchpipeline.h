@@ -58,7 +58,8 @@ public:
     const Fetch *current() const;
 
 private:
-    std::optional<ReadingPlan> planOf(int number);
+    bool mayAskOutlines();
+    std::optional<ReadingPlan> planOf(int number, qint64 last);
     bool fits(const ReadingPlan &plan) const;
 
     qint64 m_next = 0; // the first number not yet handed over; 0: no run

@@ -197,7 +197,9 @@ TEST(RetrievalHostileServerTest, AnnouncedCountTakesNoMemory)
 {
     for (const qint32 announced : {10'000'000, std::numeric_limits<qint32>::max()}) {
         SCOPED_TRACE(announced);
-        HostileRun run(announced, {FakeFetchAnswer(1, numbered(1)) + FakeFetchAnswer(2, numbered(2))});
+        // Outlines refused, whatever numbers they asked for: each message is read whole.
+        HostileRun run(announced, {u"C: * (RFC822.SIZE BODYSTRUCTURE)\nS: $TAG NO Not now\n"_qs
+                                   + FakeFetchAnswer(1, numbered(1)) + FakeFetchAnswer(2, numbered(2))});
         run.h.afterListing = [&](qint32 uID) {
             if (uID == 2)
                 run.h.clickGetAll(); // the button shows "Stop"
