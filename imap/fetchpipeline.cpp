@@ -62,8 +62,10 @@ void FetchPipeline::topUp(int exists, const Senders &send)
         return;
     const qint64 last = qMin<qint64>(m_last, exists);
     if (m_count > 0 && m_outlined < last && m_outlined < m_current + m_count && mayAskOutlines()) {
+        // The run's first window is small, so that its first message comes soon.
+        const qint64 window = m_outlines.isEmpty() && m_outlined < m_current ? OutlineWindow : qMax(OutlineWindow, m_count);
         const qint64 first = m_outlined + 1;
-        const std::optional<OutlineFetch> sent = send.outlines(int(first), int(qMin<qint64>(last, first + OutlineWindow - 1)));
+        const std::optional<OutlineFetch> sent = send.outlines(int(first), int(qMin<qint64>(last, first + window - 1)));
         if (sent) {
             m_outlines.append(*sent);
             m_outlined = sent->last;

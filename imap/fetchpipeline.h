@@ -37,7 +37,7 @@ public:
         std::function<std::optional<OutlineFetch>(int first, int last)> outlines;
         std::function<std::optional<Fetch>(int number, const ReadingPlan &plan)> message;
     };
-    static constexpr int OutlineWindow = 100; // numbers per outline FETCH
+    static constexpr int OutlineWindow = 100; // numbers in the first outline FETCH, at least in later ones
     static constexpr qint64 UnknownSizeGuess = qint64(64) << 10; // a message without an outline
 
     void setBounds(int count, qint64 bytes); // 0 count: no reading ahead, and every message whole
