@@ -104,22 +104,36 @@ QByteArray message(std::mt19937 &rng, int index, qsizetype size)
     return head;
 }
 
+// The message with its body and a large attachment side by side in a multipart/mixed: what
+// follows the message's own header is a MIME entity of its own.
+QByteArray withLargeAttachment(const QByteArray &message, const QByteArray &attached)
+{
+    const qsizetype bodyAt = message.indexOf("Content-Type:");
+    return message.left(bodyAt) + "Content-Type: multipart/mixed; boundary=\"large\"\r\n\r\n--large\r\n"
+        + message.mid(bodyAt) + "--large\r\n" + attached + "--large--\r\n";
+}
+
 } // namespace
 
-void ForEachBenchMessage(int count, const std::function<void(const QByteArray &)> &take)
+void ForEachBenchMessage(int count, const std::function<void(const QByteArray &)> &take, int largeAttachmentEvery)
 {
     std::mt19937 rng(20240102);
     // Median 16 KB, mean about 20 KB, a long tail of larger ones.
     std::lognormal_distribution<double> sizes(std::log(16000.0), 0.6);
-    for (int index = 1; index <= count; ++index)
-        take(message(rng, index, qsizetype(std::clamp(sizes(rng), 1500.0, 150000.0))));
+    // One attachment for all: its bytes cost the server and the network, not the bench's setup.
+    const QByteArray large = largeAttachmentEvery > 0 ? attachment(rng, LargeAttachmentBytes) : QByteArray();
+    for (int index = 1; index <= count; ++index) {
+        const QByteArray plain = message(rng, index, qsizetype(std::clamp(sizes(rng), 1500.0, 150000.0)));
+        const bool heavy = largeAttachmentEvery > 0 && index % largeAttachmentEvery == 0;
+        take(heavy ? withLargeAttachment(plain, large) : plain);
+    }
 }
 
-QList<QByteArray> BenchMessages(int count)
+QList<QByteArray> BenchMessages(int count, int largeAttachmentEvery)
 {
     QList<QByteArray> messages;
     messages.reserve(count);
-    ForEachBenchMessage(count, [&](const QByteArray &raw) { messages.append(raw); });
+    ForEachBenchMessage(count, [&](const QByteArray &raw) { messages.append(raw); }, largeAttachmentEvery);
     return messages;
 }
 

@@ -20,6 +20,7 @@ struct Options {
     QList<int> rtts{0, 20, 50};
     QStringList clients{QStringLiteral("ours"), QStringLiteral("mbsync"), QStringLiteral("python")};
     int messages = 2000;
+    int largeAttachmentEvery = 0;
     int repeats = 3;
     int slowRepeats = 1;
     double slowSeconds = 60;
@@ -36,6 +37,10 @@ Options parseOptions(const QApplication &app)
                                      QStringLiteral("list"), QStringLiteral("ours,mbsync,python"));
     const QCommandLineOption messages(QStringLiteral("messages"), QStringLiteral("Messages in the folder."),
                                       QStringLiteral("n"), QStringLiteral("2000"));
+    const QCommandLineOption largeAttachments(
+        QStringLiteral("large-attachments"),
+        QStringLiteral("Every n-th message also carries a 2 MB attachment (0: none)."), QStringLiteral("n"),
+        QStringLiteral("0"));
     const QCommandLineOption repeats(QStringLiteral("repeats"), QStringLiteral("Runs per client and RTT (median)."),
                                      QStringLiteral("n"), QStringLiteral("3"));
     const QCommandLineOption slowRepeats(
@@ -44,7 +49,7 @@ Options parseOptions(const QApplication &app)
         QStringLiteral("n"), QStringLiteral("1"));
     const QCommandLineOption slowSeconds(QStringLiteral("slow-seconds"), QStringLiteral("See --slow-repeats."),
                                          QStringLiteral("s"), QStringLiteral("60"));
-    parser.addOptions({rtts, clients, messages, repeats, slowRepeats, slowSeconds});
+    parser.addOptions({rtts, clients, messages, largeAttachments, repeats, slowRepeats, slowSeconds});
     parser.process(app);
     Options o;
     o.rtts.clear();
@@ -52,6 +57,7 @@ Options parseOptions(const QApplication &app)
         o.rtts << rtt.toInt();
     o.clients = parser.value(clients).split(u',', Qt::SkipEmptyParts);
     o.messages = std::max(1, parser.value(messages).toInt());
+    o.largeAttachmentEvery = std::max(0, parser.value(largeAttachments).toInt());
     o.repeats = std::max(1, parser.value(repeats).toInt());
     o.slowRepeats = std::max(1, parser.value(slowRepeats).toInt());
     o.slowSeconds = parser.value(slowSeconds).toDouble();
@@ -212,7 +218,7 @@ int main(int argc, char **argv)
     const Options options = parseOptions(app);
     try {
         DovecotFixture &server = DovecotFixture::instance();
-        const QList<QByteArray> messages = BenchMessages(options.messages);
+        const QList<QByteArray> messages = BenchMessages(options.messages, options.largeAttachmentEvery);
         describeFolder(messages);
         const QString folder = QStringLiteral("Bench");
         const DovecotFixture::Account account = server.createAccount({{folder, messages}});

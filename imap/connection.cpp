@@ -251,9 +251,16 @@ void Connection::handle(const ImapResponse &r, int call)
             return;
         }
         noteUntagged(r);
-        SentCommand *target = untaggedTarget(r, call);
-        if (target && !target->untagged(r) && !isBroken())
-            m_protocolError = QStringLiteral("Malformed response: ") + QString::fromUtf8(r.lines.first().left(200));
+        if (handToFetches(r))
+            return;
+        // Only fetch handlers outlive their call's frame, so other handlers run only for the current call.
+        for (const auto &command : std::as_const(m_inFlight)) {
+            if (command->untagged && command->call == call) {
+                if (!command->untagged(r) && !isBroken())
+                    m_protocolError = QStringLiteral("Malformed response: ") + QString::fromUtf8(r.lines.first().left(200));
+                return;
+            }
+        }
         return;
     }
     const QByteArray tag = r.tag();
@@ -269,19 +276,23 @@ void Connection::handle(const ImapResponse &r, int call)
             QStringLiteral("Unexpected line from the server: ") + QString::fromUtf8(r.lines.first().left(200));
 }
 
-// A FETCH answer goes to the fetch of its number; anything else to the waiting call's command.
-// Only fetch handlers outlive their call's frame, so other handlers run only for the current call.
-SentCommand *Connection::untaggedTarget(const ImapResponse &r, int call) const
+// A FETCH answer goes to every fetch that asked about its number: the outline and the message
+// of one number may both be under way. False when none did.
+bool Connection::handToFetches(const ImapResponse &r)
 {
-    if (r.keyword == "FETCH" && r.number >= 0) {
-        for (const auto &command : m_inFlight)
-            if (command->fetchNumber == r.number && command->untagged)
-                return command.get();
+    if (r.keyword != "FETCH" || r.number < 1)
+        return false;
+    bool taken = false;
+    for (const auto &command : std::as_const(m_inFlight)) {
+        if (!command->untagged || r.number < command->fetchFirst || r.number > command->fetchLast)
+            continue;
+        taken = true;
+        if (!command->untagged(r)) {
+            m_protocolError = QStringLiteral("Malformed response: ") + QString::fromUtf8(r.lines.first().left(200));
+            break;
+        }
     }
-    for (const auto &command : m_inFlight)
-        if (command->untagged && command->call == call)
-            return command.get();
-    return nullptr;
+    return taken;
 }
 
 void Connection::noteUntagged(const ImapResponse &r)

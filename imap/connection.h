@@ -43,7 +43,9 @@ struct SentCommand {
     QByteArray tag;
     QString shown;            // as the last-error text shows it, secrets masked
     int call = 0;             // the client call it belongs to
-    int fetchNumber = 0;      // a FETCH by sequence number: its untagged answers carry this number
+    // A FETCH by sequence number: its untagged answers carry a number in first..last.
+    int fetchFirst = 0;
+    int fetchLast = 0;
     QList<QByteArray> unsent; // the pieces still to send, each after the server's continuation
     UntaggedHandler untagged;
     std::optional<ImapResponse> completion;
@@ -109,7 +111,7 @@ Q_SIGNALS:
 
 private:
     void handle(const ImapResponse &r, int call);
-    SentCommand *untaggedTarget(const ImapResponse &r, int call) const;
+    bool handToFetches(const ImapResponse &r);
     void noteUntagged(const ImapResponse &r);
 
     QPointer<QSslSocket> m_socket;

@@ -1,9 +1,7 @@
 #include "imap/imapclient.h"
 
-#include "imap/fetchresponse.h"
 #include "imap/imapclient_p.h"
 #include "imap/imapcommand.h"
-#include "imap/mimereader.h"
 #include "imap/mutf7.h"
 
 #include <utility>
@@ -66,73 +64,6 @@ std::shared_ptr<SentCommand> ImapClient::Private::run(int call, const ImapComman
     return mine;
 }
 
-// nullopt when there is no connection to send on.
-std::optional<Fetch> ImapClient::Private::sendFetch(int call, int number, bool byUid)
-{
-    Fetch fetch{number, connection.prepare(call, FetchMessageCommand(number, byUid)),
-                std::make_shared<FetchedMessage>()};
-    if (!connection.isReady())
-        return std::nullopt;
-    fetch.command->fetchNumber = byUid ? 0 : number;
-    fetch.command->untagged = [number, byUid, message = fetch.message](const ImapResponse &r) {
-        return ReadFetchResponse(r, number, byUid, *message);
-    };
-    connection.send(fetch.command);
-    return fetch;
-}
-
-FetchOutcome ImapClient::Private::fetch(int call, int number, bool byUid)
-{
-    // A failure that closes the connection notes the count it knew, to compare a new one with.
-    auto failed = [&](const QString &shown, Wait w) {
-        const int exists = connection.exists();
-        fail(shown, waitFailure(w));
-        const bool lost = !connection.hasSocket();
-        if (lost)
-            record.exists = exists;
-        return FetchOutcome{nullptr, lost};
-    };
-    const QString unsent = QStringLiteral("FETCH %1").arg(number);
-    std::optional<Fetch> fetch;
-    if (!byUid && pipeline.isNext(number)) {
-        // The next message is on its way while this one is handed over.
-        fetch = pipeline.advance(connection.exists(), [&](int n) { return sendFetch(call, n, false); });
-    } else {
-        pipeline.end();
-        if (const Wait w = waitUntilIdle(call); w != Wait::Done)
-            return failed(unsent, w);
-        fetch = sendFetch(call, number, byUid);
-    }
-    if (!fetch)
-        return failed(unsent, Wait::Lost);
-
-    int lastPercent = -1;
-    auto report = [&](int percent) {
-        if (std::exchange(lastPercent, percent) != percent)
-            Q_EMIT q->percentDone(percent);
-    };
-    auto onTick = [&] { report(FetchPercent(connection.reader(), number, byUid).value_or(qMax(lastPercent, 0))); };
-    const std::shared_ptr<SentCommand> command = fetch->command;
-    const Wait w = wait(call, [&] { return command->completion.has_value(); }, onTick);
-    if (w != Wait::Done) {
-        command->untagged = nullptr;
-        if (w == Wait::Aborted)
-            pipeline.end(); // nothing read ahead is handed over after a Stop
-        return failed(command->shown, w);
-    }
-    lastError = LastErrorText(command->shown, QString::fromUtf8(command->completion->raw()));
-    failure = ImapFailure::Refused;
-    if (command->completion->keyword != "OK")
-        return {};
-    if (!fetch->message->body) {
-        lastError += QStringLiteral("\r\nThe server sent no message for number %1.").arg(number);
-        return {};
-    }
-    failure = ImapFailure::None;
-    report(100);
-    return {fetch->message, false};
-}
-
 ImapClient::ImapClient(QObject *parent) : QObject(parent), d(std::make_unique<Private>(this))
 {
     setReadAhead(DefaultReadAheadCount, DefaultReadAheadBytes);
@@ -168,9 +99,9 @@ void ImapClient::setReconnectPauseMs(int ms)
 void ImapClient::setReadAhead(int commands, qint64 bytes)
 {
     d->pipeline.setBounds(commands, bytes);
-    // Fetches sent ahead are counted at the run's average size, which the next messages may far
-    // exceed. The socket stops taking bytes beyond the bound until they are read, and answers are
-    // only read while a call waits for its own, so the server holds back the rest.
+    // Fetches sent ahead are counted at the sizes their outlines give. The socket stops taking bytes
+    // beyond the bound until they are read, and answers are only read while a call waits for its
+    // own, so the server holds back the rest.
     d->connection.setReadBufferBytes(qMax<qint64>(0, bytes));
 }
 
@@ -281,16 +212,15 @@ std::unique_ptr<Email> ImapClient::fetchSingle(int number, bool byUid)
     FetchOutcome outcome = d->fetch(call, number, byUid);
     if (outcome.lost && runLast > 0)
         outcome = d->resumeRun(call, number, runLast);
-    if (!outcome.message)
+    if (!outcome.email)
         return nullptr;
     d->triesInARow = 0;
-    d->pipeline.delivered(outcome.message->body->size());
     if (call != d->generation) {
         d->lastError = Interrupted;
         d->failure = ImapFailure::Aborted;
         return nullptr;
     }
-    return std::make_unique<Email>(ReadEmail(*outcome.message->body, outcome.message->internalDate));
+    return std::move(outcome.email);
 }
 
 QString ImapClient::lastErrorText() const

@@ -1,7 +1,8 @@
 #pragma once
 
 // The inside of ImapClient, shared by its files: imapclient.cpp (the calls), clientwait.cpp (how a
-// call waits) and resume.cpp (taking a sequential run up again on a new connection).
+// call waits), clientfetch.cpp (fetching a message, ahead or not) and resume.cpp (taking a
+// sequential run up again on a new connection).
 
 #include "imap/connection.h"
 #include "imap/fetchpipeline.h"
@@ -34,9 +35,9 @@ struct SignInRecord {
     int exists = 0; // the count the connection knew when it was lost
 };
 
-// A fetch's outcome: the message, or none; lost: the failure took the connection with it.
+// A fetch's outcome: the message's values, or none; lost: the failure took the connection with it.
 struct FetchOutcome {
-    std::shared_ptr<FetchedMessage> message;
+    std::unique_ptr<Email> email;
     bool lost = false;
 };
 
@@ -75,8 +76,12 @@ public:
     QString open(int call);
     // The command with its tagged answer; nullptr when none came (see lastError).
     std::shared_ptr<SentCommand> run(int call, const ImapCommand &command, const UntaggedHandler &untagged = {});
-    std::optional<Fetch> sendFetch(int call, int number, bool byUid);
+    std::optional<Fetch> sendFetch(int call, int number, bool byUid, const ReadingPlan &plan);
+    std::optional<OutlineFetch> sendOutlines(int call, int first, int last);
     FetchOutcome fetch(int call, int number, bool byUid);
+    FetchOutcome receive(int call, const Fetch &fetch, bool byUid);
+    FetchOutcome fetchFailed(const QString &shown, Wait w);
+    void topUp(int call);
     FetchOutcome resumeRun(int call, int number, qint64 last);
     bool resume(int call, int from, qint64 last, QString &story);
     QString signInAgain(int call);

@@ -26,6 +26,7 @@ public:
     QByteArray partialFirstLine() const;
     qint64 literalReceived() const { return m_inLiteral ? m_literal.size() : 0; }
     qint64 literalSize() const { return m_inLiteral ? m_literalSize : 0; }
+    qint64 receivedBytes() const { return m_currentBytes - (m_inLiteral ? m_literalSize - m_literal.size() : 0); }
 
 private:
     void process();

@@ -3,6 +3,7 @@
 #include "tests/common/fakeimapserver.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // Script lines of a scripted server as the retrieval commands meet it.
@@ -23,6 +24,19 @@ inline QString FakeListInbox()
 inline QString FakeSelect(int exists)
 {
     return QStringLiteral("C: * SELECT *\nS: * %1 EXISTS\nS: $TAG OK [READ-WRITE] Select completed\n").arg(exists);
+}
+
+// The client's FETCH of the outlines (size and structure) of the messages from `first` on,
+// answered for these one-part plain-text messages: each is then read whole.
+inline QString FakeOutlines(int first, const QList<QByteArray> &messages)
+{
+    const qsizetype last = first + messages.size() - 1;
+    QString script = QStringLiteral("C: * FETCH %1:%2 (RFC822.SIZE BODYSTRUCTURE)\n").arg(first).arg(last);
+    for (qsizetype i = 0; i < messages.size(); ++i)
+        script += QStringLiteral("S: * %1 FETCH (RFC822.SIZE %2 BODYSTRUCTURE (\"TEXT\" \"PLAIN\" NIL NIL NIL \"7BIT\" %2 1))\n")
+                      .arg(first + i)
+                      .arg(messages[i].size());
+    return script + QStringLiteral("S: $TAG OK Fetch completed\n");
 }
 
 // The client's FETCH of `number`, answered with the message and the tagged OK.

@@ -1,6 +1,7 @@
 #include "devserver/testcertificates.h"
 #include "imap/imapclient.h"
 #include "tests/common/fakeimapserver.h"
+#include "tests/common/fakemailbox.h"
 #include "tests/common/fakeserverclient.h"
 #include "tests/common/printers.h"
 #include "tests/common/wait.h"
@@ -205,16 +206,31 @@ TEST(ImapFakeServer, PropertiesNeverSet)
 
 namespace {
 
-// The whole answer to "tag FETCH n": the message as a literal, then the tagged OK.
-QString fetchAnswer(int number, const QString &tag, const QString &subject)
+QByteArray message(const QString &subject, int bodyBytes = 4)
 {
-    const QString message = u"From: a@example.org\\r\\nSubject: "_qs + subject + u"\\r\\n\\r\\nbody\\r\\n"_qs;
-    const int size = int(message.toUtf8().replace("\\r\\n", "\r\n").size());
-    return u"RAW * %1 FETCH (BODY[] {%2}\\r\\n%3)\\r\\n%4 OK Fetch completed.\\r\\n\n"_qs.arg(number).arg(size).arg(
-        message, tag);
+    return "From: a@example.org\r\nSubject: " + subject.toUtf8() + "\r\n\r\n" + QByteArray(bodyBytes, 'b') + "\r\n";
+}
+
+QString answer(int number, const QString &subject)
+{
+    return FakeFetchAnswer(number, message(subject));
+}
+
+// The same answer to a FETCH matched earlier, tagged `tag`.
+QString answerOnly(int number, const QString &tag, const QString &subject)
+{
+    return answer(number, subject).section(u'\n', 1).replace(u"$TAG"_qs, tag);
 }
 
 const QString SelectFour = u"C: A1 SELECT *\nS: * 4 EXISTS\nS: $TAG OK [READ-WRITE] done\n"_qs;
+
+QString outlines(int first, const QStringList &subjects)
+{
+    QList<QByteArray> messages;
+    for (const QString &subject : subjects)
+        messages.append(message(subject));
+    return FakeOutlines(first, messages);
+}
 
 QStringList fetches(const FakeImapServer &server)
 {
@@ -225,11 +241,11 @@ QStringList fetches(const FakeImapServer &server)
 
 TEST(ImapReadAhead, KeepsFetchesInFlightWithinTheRunAndTheCount)
 {
-    // All three fetches arrive before the first answer is sent: the run reads ahead.
-    const QString script = Greeting + SelectFour
-        + u"C: A2 FETCH 1 (BODY.PEEK[] INTERNALDATE)\nC: A3 FETCH 2 *\nC: A4 FETCH 3 *\n"_qs
-        + fetchAnswer(1, u"A2"_qs, u"one"_qs) + fetchAnswer(2, u"A3"_qs, u"two"_qs)
-        + fetchAnswer(3, u"A4"_qs, u"three"_qs);
+    // The outlines first, then all three fetches before the first answer is sent: the run reads ahead.
+    const QString script = Greeting + SelectFour + outlines(1, {u"one"_qs, u"two"_qs, u"three"_qs})
+        + u"C: A3 FETCH 1 (BODY.PEEK[] INTERNALDATE)\nC: A4 FETCH 2 *\nC: A5 FETCH 3 *\n"_qs
+        + answerOnly(1, u"A3"_qs, u"one"_qs) + answerOnly(2, u"A4"_qs, u"two"_qs)
+        + answerOnly(3, u"A5"_qs, u"three"_qs);
     FakeImapServer server(script);
     auto client = connectedTo(server);
     client->setReadAhead(2, 1 << 20);
@@ -240,29 +256,28 @@ TEST(ImapReadAhead, KeepsFetchesInFlightWithinTheRunAndTheCount)
     QStringList subjects;
     for (int n = 1; n <= 3; ++n) {
         const auto email = client->fetchSingle(n, false);
-        ASSERT_NE(email, nullptr) << n << client->lastErrorText().toStdString();
+        ASSERT_NE(email, nullptr) << n << client->lastErrorText().toStdString() << server.mismatch().toStdString();
         subjects.append(email->Subject);
         EXPECT_EQ(percents.value(percents.size() - 1), 100) << n;
         // Each message's log text is its own command's.
-        EXPECT_TRUE(client->lastErrorText().startsWith(u"A%1 FETCH %2 "_qs.arg(n + 1).arg(n)))
+        EXPECT_TRUE(client->lastErrorText().startsWith(u"A%1 FETCH %2 "_qs.arg(n + 2).arg(n)))
             << client->lastErrorText().toStdString();
         if (n == 1) {
             WaitUntil([] { return false; }, 200);
-            EXPECT_EQ(fetches(server).size(), 3) << "the count bound holds two ahead";
+            EXPECT_EQ(fetches(server).size(), 4) << "the outlines, and the count bound holds two ahead";
         }
     }
     EXPECT_EQ(subjects, (QStringList{u"one"_qs, u"two"_qs, u"three"_qs}));
     WaitUntil([] { return false; }, 200);
-    EXPECT_EQ(fetches(server).size(), 3) << "nothing past the run's last number";
+    EXPECT_EQ(fetches(server).size(), 4) << "nothing past the run's last number";
     EXPECT_TRUE(server.scriptDone()) << server.mismatch().toStdString();
 }
 
 TEST(ImapReadAhead, BytesBoundAndOtherNumbersEndTheRun)
 {
     // A byte bound smaller than a message keeps one fetch in flight; a number out of turn ends the run.
-    const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\n"_qs + fetchAnswer(1, u"A2"_qs, u"one"_qs)
-        + u"C: A3 FETCH 3 *\n"_qs + fetchAnswer(3, u"A3"_qs, u"three"_qs) + u"C: A4 FETCH 4 *\n"_qs
-        + fetchAnswer(4, u"A4"_qs, u"four"_qs);
+    const QString script = Greeting + SelectFour + outlines(1, {u"one"_qs, u"two"_qs, u"three"_qs, u"four"_qs})
+        + answer(1, u"one"_qs) + answer(3, u"three"_qs) + answer(4, u"four"_qs);
     FakeImapServer server(script);
     auto client = connectedTo(server);
     client->setReadAhead(10, 1);
@@ -270,53 +285,54 @@ TEST(ImapReadAhead, BytesBoundAndOtherNumbersEndTheRun)
     client->expectSequentialFetches(1, 4);
     ASSERT_NE(client->fetchSingle(1, false), nullptr) << client->lastErrorText().toStdString();
     WaitUntil([] { return false; }, 200);
-    EXPECT_EQ(fetches(server).size(), 1);
+    EXPECT_EQ(fetches(server).size(), 2);
     client->setReadAhead(10, 1 << 20);
     const auto third = client->fetchSingle(3, false);
     ASSERT_NE(third, nullptr) << client->lastErrorText().toStdString();
     EXPECT_EQ(third->Subject, u"three"_qs);
     WaitUntil([] { return false; }, 200);
-    EXPECT_EQ(fetches(server).size(), 2) << "no reading ahead once the run was left";
+    EXPECT_EQ(fetches(server).size(), 3) << "no reading ahead once the run was left";
     EXPECT_EQ(client->fetchSingle(4, false)->Subject, u"four"_qs);
     EXPECT_TRUE(server.scriptDone()) << server.mismatch().toStdString();
 }
 
-TEST(ImapReadAhead, TheByteBoundCountsTheSizeOfTheMessagesRead)
+TEST(ImapReadAhead, TheByteBoundCountsTheSizesTheOutlinesGive)
 {
-    // Before any message the guess is 64 KB, over this bound; after the first small one the rest fit.
-    const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\n"_qs + fetchAnswer(1, u"A2"_qs, u"one"_qs)
-        + u"C: A3 FETCH 2 *\nC: A4 FETCH 3 *\nC: A5 FETCH 4 *\n"_qs + fetchAnswer(2, u"A3"_qs, u"two"_qs)
-        + fetchAnswer(3, u"A4"_qs, u"three"_qs) + fetchAnswer(4, u"A5"_qs, u"four"_qs);
+    // 2 and 3 do not both fit beside each other: 3 goes once 2 is handed over, 4 with it.
+    const QList<QByteArray> messages = {message(u"one"_qs), message(u"two"_qs, 600), message(u"three"_qs, 600),
+                                        message(u"four"_qs)};
+    const QString script = Greeting + SelectFour + FakeOutlines(1, messages) + FakeFetchAnswer(1, messages[0])
+        + FakeFetchAnswer(2, messages[1]) + FakeFetchAnswer(3, messages[2]) + FakeFetchAnswer(4, messages[3]);
     FakeImapServer server(script);
     auto client = connectedTo(server);
-    client->setReadAhead(10, (64 << 10) - 1);
+    client->setReadAhead(10, 1000);
     ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1) << client->lastErrorText().toStdString() << server.mismatch().toStdString();
     client->expectSequentialFetches(1, 4);
-    ASSERT_NE(client->fetchSingle(1, false), nullptr) << client->lastErrorText().toStdString();
-    WaitUntil([] { return false; }, 200);
-    EXPECT_EQ(fetches(server).size(), 1) << "nothing ahead while the size is a guess over the bound";
+    QList<int> inFlight; // fetches sent by the time each message is handed over, the outlines' among them
     QStringList subjects;
-    for (int n = 2; n <= 4; ++n) {
+    for (int n = 1; n <= 4; ++n) {
         const auto email = client->fetchSingle(n, false);
         ASSERT_NE(email, nullptr) << n << client->lastErrorText().toStdString() << server.mismatch().toStdString();
         subjects.append(email->Subject);
+        WaitUntil([] { return false; }, 100);
+        inFlight.append(int(fetches(server).size()));
     }
-    EXPECT_EQ(subjects, (QStringList{u"two"_qs, u"three"_qs, u"four"_qs}));
+    EXPECT_EQ(inFlight, (QList<int>{3, 5, 5, 5}));
+    EXPECT_EQ(subjects, (QStringList{u"one"_qs, u"two"_qs, u"three"_qs, u"four"_qs}));
     EXPECT_TRUE(server.scriptDone()) << server.mismatch().toStdString();
 }
 
 TEST(ImapReadAhead, AFailedFetchYieldsNoneForItsNumberOnly)
 {
-    const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\nC: A3 FETCH 2 *\nC: A4 FETCH 3 *\n"_qs
-        + fetchAnswer(1, u"A2"_qs, u"one"_qs) + u"S: A3 NO [UNAVAILABLE] message 2 is gone\n"_qs
-        + fetchAnswer(3, u"A4"_qs, u"three"_qs);
+    const QString script = Greeting + SelectFour + outlines(1, {u"one"_qs, u"two"_qs, u"three"_qs}) + answer(1, u"one"_qs)
+        + u"C: A4 FETCH 2 *\nS: A4 NO [UNAVAILABLE] message 2 is gone\n"_qs + answer(3, u"three"_qs);
     FakeImapServer server(script);
     auto client = connectedTo(server);
     ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1) << client->lastErrorText().toStdString() << server.mismatch().toStdString();
     client->expectSequentialFetches(1, 3);
     ASSERT_NE(client->fetchSingle(1, false), nullptr) << client->lastErrorText().toStdString();
     EXPECT_EQ(client->fetchSingle(2, false), nullptr);
-    EXPECT_THAT(client->lastErrorText().toStdString(), testing::HasSubstr("A3 FETCH 2"));
+    EXPECT_THAT(client->lastErrorText().toStdString(), testing::HasSubstr("A4 FETCH 2"));
     EXPECT_TRUE(client->lastErrorText().contains(u"message 2 is gone"_qs));
     const auto third = client->fetchSingle(3, false);
     ASSERT_NE(third, nullptr) << client->lastErrorText().toStdString();
@@ -328,11 +344,10 @@ TEST(ImapReadAhead, StopGivesUpEveryFetchInFlight)
 {
     // Message 2 is late; Stop comes meanwhile. The late answers are read off before the next
     // command, and a later fetch of 3 asks again instead of handing over what was read ahead.
-    const QString script = Greeting + SelectFour + u"C: A2 FETCH 1 *\nC: A3 FETCH 2 *\nC: A4 FETCH 3 *\n"_qs
-        + fetchAnswer(1, u"A2"_qs, u"one"_qs) + u"SLEEP 600\n"_qs + fetchAnswer(2, u"A3"_qs, u"two"_qs)
-        + fetchAnswer(3, u"A4"_qs, u"three (stale)"_qs)
-        + u"C: A5 SELECT *\nS: * 4 EXISTS\nS: $TAG OK [READ-WRITE] done\nC: A6 FETCH 3 *\n"_qs
-        + fetchAnswer(3, u"A6"_qs, u"three"_qs);
+    const QString script = Greeting + SelectFour + outlines(1, {u"one"_qs, u"two"_qs, u"three"_qs})
+        + u"C: A3 FETCH 1 *\nC: A4 FETCH 2 *\nC: A5 FETCH 3 *\n"_qs + answerOnly(1, u"A3"_qs, u"one"_qs)
+        + u"SLEEP 600\n"_qs + answerOnly(2, u"A4"_qs, u"two"_qs) + answerOnly(3, u"A5"_qs, u"three (stale)"_qs)
+        + u"C: A6 SELECT *\nS: * 4 EXISTS\nS: $TAG OK [READ-WRITE] done\n"_qs + answer(3, u"three"_qs);
     FakeImapServer server(script);
     auto client = connectedTo(server);
     ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1) << client->lastErrorText().toStdString() << server.mismatch().toStdString();
@@ -349,4 +364,39 @@ TEST(ImapReadAhead, StopGivesUpEveryFetchInFlight)
     ASSERT_NE(third, nullptr) << client->lastErrorText().toStdString();
     EXPECT_EQ(third->Subject, u"three"_qs);
     EXPECT_TRUE(server.scriptDone()) << server.mismatch().toStdString();
+}
+
+TEST(ImapReadAhead, AMessageIsReadWholeWhenItsOutlineOrItsPartsFail)
+{
+    const QByteArray mixed = "From: a@example.org\r\nSubject: parts\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
+                             "--b\r\nContent-Type: text/plain\r\n\r\nhello\r\n--b\r\nContent-Type: application/octet-stream\r\n"
+                             "Content-Disposition: attachment; filename=a.bin\r\n\r\nAAAA\r\n--b--\r\n";
+    const QString outline = u"C: * FETCH 1:1 (RFC822.SIZE BODYSTRUCTURE)\nS: * 1 FETCH (RFC822.SIZE %1 BODYSTRUCTURE (%2))\n"
+                            "S: $TAG OK done\n"_qs.arg(mixed.size());
+    const QString structure = u"(\"TEXT\" \"PLAIN\" NIL NIL NIL \"7BIT\" 7 1 NIL NIL NIL NIL)(\"APPLICATION\" \"OCTET-STREAM\" "
+                              "NIL NIL NIL \"7BIT\" 6 NIL (\"ATTACHMENT\" (\"FILENAME\" \"a.bin\")) NIL NIL) \"MIXED\" "
+                              "(\"BOUNDARY\" \"b\") NIL NIL NIL"_qs;
+    const QString partsAsked = u"C: * FETCH 1 (INTERNALDATE BODY.PEEK[HEADER] BODY.PEEK[1.MIME] BODY.PEEK[2.MIME] BODY.PEEK[1])\n"_qs;
+    const struct {
+        const char *name;
+        QString script; // up to the FETCH of the whole message
+    } cases[] = {
+        {"outlines refused", u"C: * FETCH 1:1 (RFC822.SIZE BODYSTRUCTURE)\nS: $TAG NO not now\n"_qs},
+        {"an outline that is no structure", outline.arg(u"\"TEXT\""_qs)},
+        {"parts refused", outline.arg(structure) + partsAsked + u"S: $TAG NO [SERVERBUG] no parts\n"_qs},
+        {"parts answered without parts", outline.arg(structure) + partsAsked + u"S: $TAG OK done\n"_qs},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeImapServer server(Greeting + u"C: A1 SELECT *\nS: * 1 EXISTS\nS: $TAG OK [READ-WRITE] done\n"_qs + c.script
+                              + FakeFetchAnswer(1, mixed));
+        auto client = connectedTo(server);
+        ASSERT_EQ(client->selectMailbox(u"INBOX"_qs), 1) << client->lastErrorText().toStdString();
+        client->expectSequentialFetches(1, 1);
+        const auto email = client->fetchSingle(1, false);
+        ASSERT_NE(email, nullptr) << client->lastErrorText().toStdString() << server.mismatch().toStdString();
+        EXPECT_EQ(email->Subject, u"parts"_qs);
+        EXPECT_EQ(email->PlainTextBody, u"hello"_qs);
+        EXPECT_TRUE(server.scriptDone()) << server.mismatch().toStdString();
+    }
 }

@@ -23,6 +23,15 @@ QString signedIn(int exists, int uidValidity = 7)
     return FakeSignIn() + FakeSelect(exists).replace(u"S: $TAG"_qs, u"S: * OK [UIDVALIDITY %1] UIDs valid\nS: $TAG"_qs.arg(uidValidity));
 }
 
+// Signed in and in the mailbox, the run of 1..5 at `from`: the outlines of the rest are asked for first.
+QString runFrom(int from)
+{
+    QList<QByteArray> rest;
+    for (int n = from; n <= 5; ++n)
+        rest.append(numbered(n));
+    return signedIn(5) + FakeOutlines(from, rest);
+}
+
 QString answers(int from, int to)
 {
     QString script;
@@ -87,22 +96,22 @@ TEST(ImapResume, LostConnectionsAreTakenUpWhereTheyBroke)
         QStringList read;
         int connections;
     } cases[] = {
-        {"BYE", {signedIn(5) + answers(1, 2) + ByeAt3, signedIn(5) + answers(3, 5)}, subjects({1, 2, 3, 4, 5}), 2},
-        {"reset", {signedIn(5) + answers(1, 2) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs, signedIn(5) + answers(3, 5)},
+        {"BYE", {runFrom(1) + answers(1, 2) + ByeAt3, runFrom(3) + answers(3, 5)}, subjects({1, 2, 3, 4, 5}), 2},
+        {"reset", {runFrom(1) + answers(1, 2) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs, runFrom(3) + answers(3, 5)},
          subjects({1, 2, 3, 4, 5}), 2},
-        {"silence past the limit", {signedIn(5) + answers(1, 2) + u"C: * FETCH 3 *\nSTALL\n"_qs, signedIn(5) + answers(3, 5)},
+        {"silence past the limit", {runFrom(1) + answers(1, 2) + u"C: * FETCH 3 *\nSTALL\n"_qs, runFrom(3) + answers(3, 5)},
          subjects({1, 2, 3, 4, 5}), 2},
         {"closed after every message",
-         {signedIn(5) + answers(1, 1) + u"CLOSE\n"_qs, signedIn(5) + answers(2, 2) + u"CLOSE\n"_qs,
-          signedIn(5) + answers(3, 3) + u"CLOSE\n"_qs, signedIn(5) + answers(4, 4) + u"CLOSE\n"_qs, signedIn(5) + answers(5, 5)},
+         {runFrom(1) + answers(1, 1) + u"CLOSE\n"_qs, runFrom(2) + answers(2, 2) + u"CLOSE\n"_qs,
+          runFrom(3) + answers(3, 3) + u"CLOSE\n"_qs, runFrom(4) + answers(4, 4) + u"CLOSE\n"_qs, runFrom(5) + answers(5, 5)},
          subjects({1, 2, 3, 4, 5}), 5},
         {"a message that breaks every connection",
-         {signedIn(5) + answers(1, 2) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs, signedIn(5) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs,
-          signedIn(5) + answers(4, 5)},
+         {runFrom(1) + answers(1, 2) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs, runFrom(3) + u"C: * FETCH 3 *\nSLEEP 50\nRESET\n"_qs,
+          runFrom(4) + answers(4, 5)},
          subjects({1, 2, 4, 5}), 3},
-        {"UIDVALIDITY changed", {signedIn(5) + answers(1, 2) + ByeAt3, signedIn(5, 8)}, subjects({1, 2}), 2},
-        {"message count changed", {signedIn(5) + answers(1, 2) + ByeAt3, signedIn(4)}, subjects({1, 2}), 2},
-        {"sign-in refused three times", {signedIn(5) + answers(1, 2) + ByeAt3, LoginRefused}, subjects({1, 2}), 4},
+        {"UIDVALIDITY changed", {runFrom(1) + answers(1, 2) + ByeAt3, signedIn(5, 8)}, subjects({1, 2}), 2},
+        {"message count changed", {runFrom(1) + answers(1, 2) + ByeAt3, signedIn(4)}, subjects({1, 2}), 2},
+        {"sign-in refused three times", {runFrom(1) + answers(1, 2) + ByeAt3, LoginRefused}, subjects({1, 2}), 4},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -121,7 +130,7 @@ TEST(ImapResume, LostConnectionsAreTakenUpWhereTheyBroke)
 TEST(ImapResume, GivenUpAfterThreeTriesWithGrowingPauses)
 {
     // Pauses of 100 ms, then 200 ms, between the three tries.
-    ResumingRun run({signedIn(5) + answers(1, 2) + ByeAt3, LoginRefused}, 100);
+    ResumingRun run({runFrom(1) + answers(1, 2) + ByeAt3, LoginRefused}, 100);
     QElapsedTimer clock;
     clock.start();
     run.readAll();
@@ -134,7 +143,7 @@ TEST(ImapResume, GivenUpAfterThreeTriesWithGrowingPauses)
 TEST(ImapResume, StopDuringThePauseEndsTheRun)
 {
     // A pause of a minute: only the abort poll can end it in time.
-    ResumingRun run({signedIn(5) + answers(1, 2) + ByeAt3, LoginRefused}, 60000);
+    ResumingRun run({runFrom(1) + answers(1, 2) + ByeAt3, LoginRefused}, 60000);
     // Stop as soon as the first try has been refused: the next poll is the pause's.
     QObject::connect(&run.client, &ImapClient::abortCheck,
                      [&](bool &abort) { abort = run.client.lastErrorText().contains(u"Try later"_qs); });

@@ -1,9 +1,9 @@
 // Real mail written by others, read by us and by Python's email package: every value that differs
 // is a fault, or listed with its reason in tests/data/corpus/accepted-differences.tsv.
 #include "devserver/runtool.h"
+#include "tests/imap/mailcorpus.h"
 #include "tests/imap/mimetestdata.h"
 
-#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -11,19 +11,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Where the Debian packages named in tests/data/corpus/README.md put their test mail.
-struct CorpusFolder {
-    const char *label;
-    const char *path;
-    const char *pattern;
-};
-constexpr CorpusFolder Corpus[] = {
-    {"enmime/mail", "/usr/share/gocode/src/github.com/jhillyerd/enmime/testdata/mail", "*.raw"},
-    {"enmime/low-quality", "/usr/share/gocode/src/github.com/jhillyerd/enmime/testdata/low-quality", "*.raw"},
-    {"enmime/parts", "/usr/share/gocode/src/github.com/jhillyerd/enmime/testdata/parts", "*.raw"},
-    {"flufl.bounce", "/usr/lib/python3/dist-packages/flufl/bounce/tests/data", "*.txt"},
-};
 
 struct Accepted {
     QRegularExpression message;
@@ -72,12 +59,9 @@ TEST(MimeCorpus, EveryMessageReadsAsAnIndependentReaderReadsIt)
 {
     QStringList names;
     QStringList paths;
-    for (const CorpusFolder &folder : Corpus) {
-        const QDir dir(QString::fromUtf8(folder.path));
-        for (const QString &file : dir.entryList({QString::fromUtf8(folder.pattern)}, QDir::Files, QDir::Name)) {
-            names << QString::fromUtf8(folder.label) + u'/' + file;
-            paths << dir.filePath(file);
-        }
+    for (const CorpusFile &file : CorpusFiles()) {
+        names << file.name;
+        paths << file.path;
     }
     ASSERT_GE(paths.size(), 80) << "the corpus packages are missing: run scripts/setup-debian.sh";
 

@@ -253,6 +253,7 @@ TEST_F(SessionTest, AThousandFailuresInARowAreLoggedThenOnlyCounted)
     for (int n = 1; n <= 1500; ++n)
         script += u"C: * FETCH %1 *\nS: $TAG NO Message unavailable\n"_qs.arg(n);
     FakeImapServer fake(script);
+    component.setReadAhead(0, 0); // one whole message at a time, as the script answers
     auto s = session({u"ann"_qs, u"pw"_qs}, fake.port());
     s->setCurrentLocation(1);
     s->setMaxRecord(2147483647);

@@ -353,7 +353,7 @@ TEST(RetrievalSlowServerTest, StopDuringAStalledFetch)
     const QString first = signInAndSelect(5).replace(QStringLiteral("C: * SELECT *"),
                                                      QStringLiteral("C: * LIST *\nS: * LIST () \"/\" INBOX\n"
                                                                     "S: $TAG OK List completed\nC: * SELECT *"));
-    const QString second = signInAndSelect(5) + FakeFetchAnswer(1, messages[0]) + FakeFetchAnswer(2, messages[1])
+    const QString second = signInAndSelect(5) + FakeOutlines(1, numbered(5)) + FakeFetchAnswer(1, messages[0]) + FakeFetchAnswer(2, messages[1])
         + QStringLiteral("C: * FETCH 3 (BODY.PEEK[] INTERNALDATE)\nSTALL\n");
     FakeImapServer server(QStringList{first, second});
     pointAt(server);

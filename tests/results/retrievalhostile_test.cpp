@@ -26,6 +26,15 @@ QByteArray numbered(int n)
                        QStringLiteral("message %1").arg(n), QStringLiteral("body %1").arg(n));
 }
 
+// The outlines the run asks for when it starts, or goes on, at `from`.
+QString outlinesFrom(int from, int exists)
+{
+    QList<QByteArray> messages;
+    for (int n = from; n <= exists; ++n)
+        messages.append(numbered(n));
+    return FakeOutlines(from, messages);
+}
+
 // Points the retrieval commands at the scripted server; the environment is put back afterwards.
 class ServerEnvironment {
 public:
@@ -113,9 +122,9 @@ QString unread(int unread, int asked)
 
 TEST(RetrievalHostileServerTest, ByeInTheMiddleOfARunIsTakenUpOnANewConnection)
 {
-    HostileRun run(5, {FakeFetchAnswer(1, numbered(1)) + FakeFetchAnswer(2, numbered(2))
+    HostileRun run(5, {outlinesFrom(1, 5) + FakeFetchAnswer(1, numbered(1)) + FakeFetchAnswer(2, numbered(2))
                            + QStringLiteral("C: * FETCH 3 *\nS: * BYE Server shutting down\nCLOSE\n"),
-                       FakeFetchAnswer(3, numbered(3)) + FakeFetchAnswer(4, numbered(4)) + FakeFetchAnswer(5, numbered(5))});
+                       outlinesFrom(3, 5) + FakeFetchAnswer(3, numbered(3)) + FakeFetchAnswer(4, numbered(4)) + FakeFetchAnswer(5, numbered(5))});
     EXPECT_GT(run.getAll(), 0);
     EXPECT_EQ(run.h.listedIds, (QList<qint32>{1, 2, 3, 4, 5}));
     EXPECT_EQ(run.h.Label1->text(), QStringLiteral("Total Number Of Emails: 5"));
@@ -126,7 +135,7 @@ TEST(RetrievalHostileServerTest, ByeInTheMiddleOfARunIsTakenUpOnANewConnection)
 TEST(RetrievalHostileServerTest, AServerThatDropsEveryNewConnectionEndsTheRunWithWhatWasNotRead)
 {
     // Each connection after the run's first is dropped right after its select.
-    HostileRun run(5, {FakeFetchAnswer(1, numbered(1)) + FakeFetchAnswer(2, numbered(2))
+    HostileRun run(5, {outlinesFrom(1, 5) + FakeFetchAnswer(1, numbered(1)) + FakeFetchAnswer(2, numbered(2))
                            + QStringLiteral("C: * FETCH 3 *\nS: * BYE Server shutting down\nCLOSE\n"),
                        QStringLiteral("CLOSE\n")});
     std::shared_ptr<clsChilkatIMAP> session;
@@ -148,7 +157,7 @@ TEST(RetrievalHostileServerTest, AMessageThatCannotBeReadIsSkippedAndCounted)
     const QString literalStart = QStringLiteral("RAW * 2 FETCH (BODY[] {%1}\\r\\n%2\n")
                                      .arg(second.size())
                                      .arg(FakeImapServer::escaped(second.left(second.size() / 2)));
-    const QString third = FakeFetchAnswer(3, numbered(3));
+    const QString third = outlinesFrom(3, 3) + FakeFetchAnswer(3, numbered(3));
     const struct {
         const char *name;
         QString answer; // to every FETCH of message 2
@@ -171,8 +180,9 @@ TEST(RetrievalHostileServerTest, AMessageThatCannotBeReadIsSkippedAndCounted)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const QString fetch2 = QStringLiteral("C: * FETCH 2 *\n") + c.answer;
-        HostileRun run(3, c.breaks ? QStringList{FakeFetchAnswer(1, numbered(1)) + fetch2, fetch2, third}
-                                   : QStringList{FakeFetchAnswer(1, numbered(1)) + fetch2 + third});
+        const QString first = outlinesFrom(1, 3) + FakeFetchAnswer(1, numbered(1)) + fetch2;
+        HostileRun run(3, c.breaks ? QStringList{first, outlinesFrom(2, 3) + fetch2, third}
+                                   : QStringList{first + FakeFetchAnswer(3, numbered(3))});
         EXPECT_GT(run.getAll(), 0);
         EXPECT_EQ(run.h.listedIds, c.listed);
         EXPECT_EQ(run.h.list->rowCount(), c.listed.size());
@@ -187,7 +197,9 @@ TEST(RetrievalHostileServerTest, AnnouncedCountTakesNoMemory)
 {
     for (const qint32 announced : {10'000'000, std::numeric_limits<qint32>::max()}) {
         SCOPED_TRACE(announced);
-        HostileRun run(announced, {FakeFetchAnswer(1, numbered(1)) + FakeFetchAnswer(2, numbered(2))});
+        // Outlines refused, whatever numbers they asked for: each message is read whole.
+        HostileRun run(announced, {u"C: * (RFC822.SIZE BODYSTRUCTURE)\nS: $TAG NO Not now\n"_qs
+                                   + FakeFetchAnswer(1, numbered(1)) + FakeFetchAnswer(2, numbered(2))});
         run.h.afterListing = [&](qint32 uID) {
             if (uID == 2)
                 run.h.clickGetAll(); // the button shows "Stop"
