@@ -21,6 +21,8 @@ bool RepaintPacer::eventFilter(QObject *watched, QEvent *event)
     if (watched != m_window || event->type() != QEvent::UpdateRequest || m_painting)
         return false;
     if (!m_sincePaint.isValid() || m_sincePaint.elapsed() >= FrameMs) {
+        // This paint takes in what the deferred one would: a late timer must not paint again.
+        m_deferred.stop();
         m_sincePaint.start();
         return false;
     }
