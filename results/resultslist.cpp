@@ -65,6 +65,11 @@ QString ResultsList::text(int row, int column) const
     return m_rows->text(index(row), column);
 }
 
+bool ResultsList::holds(int row, int column, const QString &lowered) const
+{
+    return m_rows->holds(index(row), column, lowered);
+}
+
 void ResultsList::setText(int row, int column, const QString &text)
 {
     m_rows->setText(index(row), column, text);

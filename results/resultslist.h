@@ -24,6 +24,7 @@ public:
     int appendRow(const QString &mainText); // a new unchecked row; returns its 1-based index
     // A cell's whole text, however long; the list shows only its start.
     QString text(int row, int column) const;
+    bool holds(int row, int column, const QString &lowered) const; // see ResultsModel::holds
     void setText(int row, int column, const QString &text);
     bool isChecked(int row) const;
     void setChecked(int row, bool checked); // does not raise ItemCheck

@@ -115,6 +115,25 @@ QString ResultsModel::text(int row, int column) const
     return QString::fromUtf8(QByteArrayView(cells.texts).sliced(start, cells.ends[column] - start));
 }
 
+bool ResultsModel::holds(int row, int column, const QString &lowered) const
+{
+    const Row &cells = m_rows[row];
+    const bool longText = std::any_of(cells.longTexts.begin(), cells.longTexts.end(),
+                                      [column](const auto &kept) { return kept.first == column; });
+    const qint32 start = column == 0 ? 0 : cells.ends[column - 1];
+    const QByteArrayView utf8 = QByteArrayView(cells.texts).sliced(start, cells.ends[column] - start);
+    const bool asciiCell = std::all_of(utf8.begin(), utf8.end(), [](char c) { return uchar(c) < 0x80; });
+    if (longText || !asciiCell) {
+        QString whole = text(row, column);
+        return !whole.isEmpty() && std::move(whole).toLower().contains(lowered);
+    }
+    // Lower-casing ASCII text changes only A-Z, so a search of its bytes, lower-cased one by one,
+    // for lower-case ASCII gives the same answer; a text with other characters cannot occur in it.
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    const auto same = [&lower](char c, QChar wanted) { return lower(c) == wanted.unicode(); };
+    return !utf8.isEmpty() && std::search(utf8.begin(), utf8.end(), lowered.begin(), lowered.end(), same) != utf8.end();
+}
+
 void ResultsModel::setText(int row, int column, const QString &text)
 {
     Row &target = m_rows[row];

@@ -35,6 +35,9 @@ public:
 
     int appendRow(const QString &mainText); // a new unchecked row; returns its index
     QString text(int row, int column) const;
+    // Whether the text is not empty and, lower-cased, contains `lowered`: what the rule commands
+    // ask of three cells of every row, answered without decoding a text in plain ASCII.
+    bool holds(int row, int column, const QString &lowered) const;
     void setText(int row, int column, const QString &text);
     bool isChecked(int row) const;
     void setChecked(int row, bool checked);

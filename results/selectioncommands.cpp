@@ -68,15 +68,12 @@ void SelectionCommands::checkByRule(const QString &procedure, bool containing)
     trap(101, [&] { wanted = InputBox(QStringLiteral("Enter X:")).toLower(); });
     trap(102, [&] {
         // An empty text occurs in every non-empty cell and in no empty one.
-        const auto occursIn = [&](const QString &cell) {
-            return !cell.isEmpty() && cell.toLower().contains(wanted);
-        };
+        const auto occursIn = [&](int row, int column) { return m_list.holds(row, column, wanted); };
         // The prompt was a yield: rows removed meanwhile are not visited.
         for (int row = 1; row <= rows && row <= m_list.rowCount(); ++row) {
             if (!m_bRuleMatched)
                 m_list.setChecked(row, false);
-            const bool found = occursIn(m_list.text(row, 0)) || occursIn(m_list.text(row, 3))
-                || occursIn(m_list.text(row, 4));
+            const bool found = occursIn(row, 0) || occursIn(row, 3) || occursIn(row, 4);
             if (found == containing) {
                 m_list.setChecked(row, true);
                 m_bRuleMatched = true;

@@ -210,3 +210,23 @@ TEST_F(SelectionTest, AnotherWindowsListKeepsItsOwnMarksAndFlag)
     EXPECT_EQ(larger.selected->text(), QStringLiteral("Selected Emails: 1"));
     EXPECT_TRUE(main.selected->text().isEmpty()) << "the main window's counters are not touched";
 }
+
+// The rule's match without decoding ASCII cells must answer as lower-casing the whole text does.
+TEST(RuleMatch, AnswersAsTheLowerCasedTextDoes)
+{
+    WindowList w(QStringLiteral("Form1"));
+    const QStringList cells = {QStringLiteral("Invoice FOR May"), QString(), QStringLiteral("ÄRGER über Straße"),
+                               QStringLiteral("KELVIN \u212A and \u0130stanbul"), QStringLiteral("x").repeated(5000),
+                               QStringLiteral("a=b@C.example")};
+    const QStringList wanted = {QString(), QStringLiteral("invoice"), QStringLiteral("for m"), QStringLiteral("ärger"),
+                                QStringLiteral("k"), QStringLiteral("i\u0307"), QStringLiteral("xx"), QStringLiteral("c.ex"),
+                                QStringLiteral("über"), QStringLiteral("zz")};
+    for (const QString &cell : cells)
+        w.add(cell, cell);
+    for (int row = 1; row <= cells.size(); ++row) {
+        const QString cell = cells[row - 1];
+        for (const QString &text : wanted)
+            EXPECT_EQ(w.list.holds(row, 3, text), !cell.isEmpty() && cell.toLower().contains(text))
+                << cell.left(20).toStdString() << " / " << text.toStdString();
+    }
+}
