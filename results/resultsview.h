@@ -16,6 +16,17 @@ public:
 
     ResultsModel *rows() const { return m_rows; }
 
+protected:
+    // While a folder is read, rows arrive below what the view shows: they change its scroll
+    // range, not a pixel of what it shows, so they do not paint the whole view again.
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles) override;
+    void doItemsLayout() override;
+
 private:
+    bool belowViewport(int row) const;
+
     ResultsModel *m_rows;
+    bool m_rowsAddedBelow = false; // and nothing else to lay out since the last layout
+    bool m_fullLayout = false;
 };

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <functional>
@@ -113,4 +114,39 @@ TEST_F(ShownList, RowsSortedCopiedOrClearedAreShownAtOnce)
         const QModelIndex atTop = view->indexAt(top);
         EXPECT_EQ(atTop.data().toString(), firstAfter[k]);
     }
+}
+
+// Rows arriving below what the view shows grow its scroll range without painting it again; rows
+// within it are painted.
+TEST_F(ShownList, RowsAddedBelowTheViewDoNotPaintItAgain)
+{
+    int paints = 0;
+    struct PaintCounter : QObject {
+        int &count;
+        explicit PaintCounter(int &c) : count(c) {}
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            count += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter(paints);
+    view->viewport()->installEventFilter(&counter);
+    const auto addRows = [&](int rows) {
+        for (int n = 0; n < rows; ++n) {
+            list.setText(list.appendRow(QStringLiteral("row")), 3, QStringLiteral("subject"));
+            QTest::qWait(2);
+        }
+    };
+    const auto paintsDue = [] { QTest::qWait(3 * RepaintPacer::FrameMs); };
+    addRows(3);
+    paintsDue();
+    EXPECT_GT(paints, 0) << "rows within the view are painted";
+    addRows(30);
+    paintsDue();
+    const int maximum = view->verticalScrollBar()->maximum();
+    paints = 0;
+    addRows(30);
+    paintsDue();
+    EXPECT_EQ(paints, 0);
+    EXPECT_GT(view->verticalScrollBar()->maximum(), maximum);
 }
