@@ -2,6 +2,7 @@
 
 #include "app/connectcommand.h"
 #include "app/credentialstore.h"
+#include "app/openingsize.h"
 #include "app/settingsstore.h"
 #include "export/exportcommand.h"
 #include "export/largerviewcommand.h"
@@ -37,17 +38,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyleOptionHeader>
-#include <QStyleOptionViewItem>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <limits>
 
 namespace {
 constexpr const char *DownloadAddress = "https://quorvane.app/download";
-constexpr int OpeningListRows = 15;
-constexpr int WindowWidthTwips = 8040; // the narrowest the window opens
 
 // Group boxes hold a row or three: their frames need little room around them.
 template <typename T>
@@ -58,49 +53,11 @@ T *compact(T *layout)
     return layout;
 }
 
-// The height of the list showing `rows` check-box rows under its header, as the style draws them.
-int listHeight(const QAbstractItemView *view, int rows)
-{
-    QStyleOptionHeader header;
-    header.initFrom(view);
-    header.text = QStringLiteral("From");
-    QStyleOptionViewItem row;
-    row.initFrom(view);
-    row.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
-    row.text = header.text;
-    const QStyle *style = view->style();
-    return style->sizeFromContents(QStyle::CT_HeaderSection, &header, QSize(), view).height()
-        + rows * style->sizeFromContents(QStyle::CT_ItemViewItem, &row, QSize(), view).height()
-        + 2 * view->frameWidth();
-}
-
-// The width of the list with its columns as set and the last one, the date, showing a long date
-// beside the scroll bar.
-int listWidth(const QAbstractItemView *view)
-{
-    int columns = 0;
-    for (int width : MainListColumnTwips.mid(0, MainListColumnTwips.size() - 2))
-        columns += TwipsToPixels(width);
-    const QStyle *style = view->style();
-    const int textMargins = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
-    int date = 0;
-    for (int month = 1; month <= 12; ++month) // month names differ in width
-        date = std::max(date, view->fontMetrics().horizontalAdvance(
-                                  DateToText(QDateTime(QDate(2000, month, 28), QTime(22, 58, 58)))));
-    return columns + date + textMargins
-        + style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view) + 2 * view->frameWidth();
-}
-
 template <typename T>
 T *named(T *widget, const char *name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
-}
-
-QPushButton *button(const char *name, const QString &caption)
-{
-    return named(new QPushButton(caption), name);
 }
 
 Qt::CheckState checkStateOf(qint16 value)
@@ -176,8 +133,8 @@ void Form1::buildControls()
     Text2->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     Check1 = named(new QCheckBox(QStringLiteral("Remember me")), "Check1");
     Check2 = named(new QCheckBox(QStringLiteral("Autoconnect when software loads")), "Check2");
-    PushButton1 = button("PushButton1", SignedOutCaption);
-    PushButton11 = button("PushButton11", QStringLiteral("Help"));
+    PushButton1 = named(new QPushButton(SignedOutCaption), "PushButton1");
+    PushButton11 = named(new QPushButton(QStringLiteral("Help")), "PushButton11");
 
     lblLabels[0]->setBuddy(Text1);
     lblLabels[1]->setBuddy(Text2);
@@ -203,10 +160,10 @@ void Form1::buildControls()
     txtSearch = named(new QLineEdit, "txtSearch");
     compact(new QVBoxLayout(Frame4))->addWidget(txtSearch);
 
-    PushButton3 = button("PushButton3", GetAllCaption);
-    PushButton2 = button("PushButton2", GetSomeCaption);
-    PushButton8 = button("PushButton8", QStringLiteral("Show List In Larger View"));
-    PushButton4 = button("PushButton4", QStringLiteral("3. Send To Excel"));
+    PushButton3 = named(new QPushButton(GetAllCaption), "PushButton3");
+    PushButton2 = named(new QPushButton(GetSomeCaption), "PushButton2");
+    PushButton8 = named(new QPushButton(QStringLiteral("Show List In Larger View")), "PushButton8");
+    PushButton4 = named(new QPushButton(QStringLiteral("3. Send To Excel")), "PushButton4");
     ProgressBar1 = named(new TextProgressBar, "ProgressBar1");
     ProgressBar1->setText(ProgressBarCaption);
 
@@ -236,25 +193,10 @@ void Form1::buildControls()
     column->addWidget(m_pane->PushButton7);
     column->addWidget(PushButton4);
     column->addWidget(ProgressBar1);
-    resize(openingSize());
+    resize(MainWindowOpeningSize(layout(), m_pane->ListView1));
 
     for (QPushButton *b : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton8, PushButton11})
         b->setAutoDefault(false);
-}
-
-QSize Form1::openingSize() const
-{
-    // The window as its layout asks, with the list tall enough for its rows and wide enough for
-    // its columns; within the screen's room, less the frame the desktop puts around it.
-    QLayout *column = layout();
-    const QSize listHint = column->itemAt(column->indexOf(m_pane->ListView1))->sizeHint();
-    const QMargins margins = column->contentsMargins();
-    const int height = column->sizeHint().height() - listHint.height() + listHeight(m_pane->ListView1, OpeningListRows);
-    const int width = std::max(TwipsToPixels(WindowWidthTwips),
-                               margins.left() + listWidth(m_pane->ListView1) + margins.right());
-    const QRect room = screen()->availableGeometry();
-    const int frame = TwipsToPixels(600);
-    return {std::min(width, room.width()), std::min(height, room.height() - frame)};
 }
 
 void Form1::wireHandlers()

@@ -59,7 +59,6 @@ protected:
 
 private:
     void buildControls();
-    QSize openingSize() const; // the list shows its first rows whole
     void createComponent(); // the component instance, and the commands that need it
     void wireHandlers();
     void PushButton4_Click();
