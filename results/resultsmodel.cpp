@@ -104,26 +104,35 @@ int ResultsModel::appendRow(const QString &mainText)
     return row;
 }
 
+const QString *ResultsModel::longText(const Row &cells, int column)
+{
+    for (const auto &[at, text] : cells.longTexts) {
+        if (at == column)
+            return &text;
+    }
+    return nullptr;
+}
+
+QByteArrayView ResultsModel::keptText(const Row &cells, int column)
+{
+    const qint32 start = column == 0 ? 0 : cells.ends[column - 1];
+    return QByteArrayView(cells.texts).sliced(start, cells.ends[column] - start);
+}
+
 QString ResultsModel::text(int row, int column) const
 {
     const Row &cells = m_rows[row];
-    for (const auto &[at, text] : cells.longTexts) {
-        if (at == column)
-            return text;
-    }
-    const qint32 start = column == 0 ? 0 : cells.ends[column - 1];
-    return QString::fromUtf8(QByteArrayView(cells.texts).sliced(start, cells.ends[column] - start));
+    if (const QString *whole = longText(cells, column))
+        return *whole;
+    return QString::fromUtf8(keptText(cells, column));
 }
 
 bool ResultsModel::holds(int row, int column, const QString &lowered) const
 {
     const Row &cells = m_rows[row];
-    const bool longText = std::any_of(cells.longTexts.begin(), cells.longTexts.end(),
-                                      [column](const auto &kept) { return kept.first == column; });
-    const qint32 start = column == 0 ? 0 : cells.ends[column - 1];
-    const QByteArrayView utf8 = QByteArrayView(cells.texts).sliced(start, cells.ends[column] - start);
+    const QByteArrayView utf8 = keptText(cells, column);
     const bool asciiCell = std::all_of(utf8.begin(), utf8.end(), [](char c) { return uchar(c) < 0x80; });
-    if (longText || !asciiCell) {
+    if (longText(cells, column) || !asciiCell) {
         QString whole = text(row, column);
         return !whole.isEmpty() && std::move(whole).toLower().contains(lowered);
     }

@@ -54,6 +54,8 @@ private:
         QList<std::pair<int, QString>> longTexts; // by column; these are empty in texts
         bool checked = false;
     };
+    static const QString *longText(const Row &cells, int column); // none: the text is in texts
+    static QByteArrayView keptText(const Row &cells, int column);  // its UTF-8 in texts
     void noteChanged(int row);
     void tellChanged();
 
